@@ -1,0 +1,25 @@
+// Faceloom <steps> <input.obj> <output.obj>
+//
+// Refines a textured polygon mesh by Catmull-Clark subdivision and carries its
+// texture coordinates through the same refinement.
+
+#include <cstdio>
+
+#include "app/CommandLine.h"
+#include "app/RunSubdivision.h"
+#include "mesh/ObjMesh.h"
+
+int main(int argc, char** argv) {
+    if (argc < 4 || isHelpSwitch(argv[1])) {
+        printUsage(argc);
+        return -1;
+    }
+    int steps = parseStepCount(argv[1]);
+    if (steps < 1 || steps > 6) {
+        std::printf("Warning : Steps number is not valid, I will use 3\n");
+        steps = 3;
+    }
+    ObjMesh mesh(argv[2]);
+    runSubdivision(mesh, argv[3], steps);
+    return 0;
+}

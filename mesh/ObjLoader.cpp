@@ -1,0 +1,193 @@
+// The OBJ loader: the constructor of the mesh record.
+//
+// It reads the subset of Wavefront OBJ the tool refines: "v", "vt" and "f" lines.
+// Every other line is skipped without a message, and malformed numbers read as 0:
+// the builders are the ones that judge whether the faces make a surface.
+
+#include <cerrno>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "mesh/IndexScan.h"
+#include "mesh/ObjMesh.h"
+
+namespace {
+
+enum class ReadResult { kRead, kNotFound, kReadError };
+
+ReadResult readWholeFile(const char* path, std::string& text) {
+    std::error_code ec;
+    // A directory opens fine with fopen but is not a file we can read.
+    if (std::filesystem::is_directory(path, ec)) {
+        return ReadResult::kNotFound;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
+    if (!file) {
+        return ReadResult::kNotFound;
+    }
+    char chunk[1 << 16];
+    for (;;) {
+        std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
+        text.append(chunk, n);
+        if (n < sizeof chunk) {
+            break;
+        }
+    }
+    return std::ferror(file.get()) ? ReadResult::kReadError : ReadResult::kRead;
+}
+
+// Reads up to `count` floats into `out` in order. Extraction stops at the first
+// value that is missing or unreadable: it and every value after it keep 0.
+void readFloats(std::istringstream& line, float* out, int count) {
+    for (int i = 0; i < count; ++i) {
+        float value;
+        if (!(line >> value)) {
+            return;
+        }
+        out[i] = value;
+    }
+}
+
+CornerForm formOfFirstCorner(const std::string& token) {
+    std::size_t slashes = 0;
+    for (char c : token) {
+        slashes += (c == '/');
+    }
+    switch (slashes) {
+        case 0:
+            return kPositionOnly;
+        case 1:
+            return kPositionTexture;
+        case 2:
+            return token.find("//") == std::string::npos ? kPositionTextureNormal : kPositionNormal;
+        default:
+            return kCornersUnread;
+    }
+}
+
+template <typename T>
+boost::shared_array<T> toSharedArray(const std::vector<T>& list) {
+    boost::shared_array<T> array(new T[list.size()]);
+    std::copy(list.begin(), list.end(), array.get());
+    return array;
+}
+
+std::uint32_t checkedCount(std::size_t n) {
+    if (n > std::numeric_limits<std::uint32_t>::max()) {
+        throw std::length_error("ERROR : Too many elements in the input file");
+    }
+    return static_cast<std::uint32_t>(n);
+}
+
+}  // namespace
+
+ObjMesh::ObjMesh(const char* path) : path_(path) {
+    std::string text;
+    switch (readWholeFile(path, text)) {
+        case ReadResult::kNotFound:
+            std::cerr << "ERROR : Can't Find [" << path << "]" << std::endl;
+            loadFailed_ = true;
+            return;
+        case ReadResult::kReadError:
+            std::cerr << "ERROR : Can't read [" << path << "]" << std::endl;
+            loadFailed_ = true;
+            return;
+        case ReadResult::kRead:
+            break;
+    }
+    try {
+        parse(text);
+    } catch (const std::exception& e) {
+        // Leave the record empty: no count may promise more than its array holds.
+        *this = ObjMesh();
+        path_ = path;
+        loadFailed_ = true;
+        std::cerr << e.what() << std::endl;
+    }
+}
+
+ObjMesh ObjMesh::fromText(const std::string& text) {
+    ObjMesh mesh;
+    mesh.parse(text);
+    return mesh;
+}
+
+void ObjMesh::parse(const std::string& text) {
+    std::vector<vec3<float>> positionList;
+    std::vector<vec2<float>> uvList;
+    std::vector<vec2<unsigned int>> faceTypeList;
+    std::vector<vec2<unsigned int>> cornerList;
+    std::uint32_t triangles = 0, quads = 0, polygons = 0;
+
+    std::size_t lineStart = 0;
+    while (lineStart < text.size()) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        if (lineEnd == std::string::npos) {
+            lineEnd = text.size();  // a last line without a line end still counts
+        }
+        std::istringstream line(text.substr(lineStart, lineEnd - lineStart));
+        lineStart = lineEnd + 1;
+
+        std::string keyword;
+        line >> keyword;
+        if (keyword == "v") {
+            float xyz[3] = {0.0f, 0.0f, 0.0f};
+            readFloats(line, xyz, 3);
+            positionList.push_back({xyz[0], xyz[1], xyz[2]});
+        } else if (keyword == "vt") {
+            float uv[2] = {0.0f, 0.0f};
+            readFloats(line, uv, 2);
+            uvList.push_back({uv[0], uv[1]});
+        } else if (keyword == "f") {
+            std::vector<std::string> tokens;
+            for (std::string token; line >> token;) {
+                tokens.push_back(token);
+            }
+            const CornerForm form = formOfFirstCorner(tokens.empty() ? std::string() : tokens[0]);
+            vec2<unsigned int> type;
+            type.x = form;
+            if (form != kCornersUnread) {
+                // Fewer than three corners still make a (broken) triangle: the zero
+                // corners are left for the builders to reject.
+                const std::size_t count = std::max<std::size_t>(tokens.size(), 3);
+                const bool withTexture = (form == kPositionTexture || form == kPositionTextureNormal);
+                const auto positionsSoFar = checkedCount(positionList.size());
+                const auto uvsSoFar = checkedCount(uvList.size());
+                for (std::size_t i = 0; i < count; ++i) {
+                    cornerList.push_back(i < tokens.size() ? scanCorner(tokens[i], withTexture,
+                                                                        positionsSoFar, uvsSoFar)
+                                                           : vec2<unsigned int>{});
+                }
+                type.y = checkedCount(count);
+                if (count == 3) {
+                    ++triangles;
+                } else if (count == 4) {
+                    ++quads;
+                } else {
+                    ++polygons;
+                }
+            }
+            faceTypeList.push_back(type);
+        }
+    }
+
+    faceCount = checkedCount(faceTypeList.size());
+    triangleCount = triangles;
+    quadCount = quads;
+    polygonCount = polygons;
+    vertexCount = checkedCount(positionList.size());
+    uvCount = checkedCount(uvList.size());
+    cornerCount = cornerList.size();
+    positions = toSharedArray(positionList);
+    faceTypes = toSharedArray(faceTypeList);
+    corners = toSharedArray(cornerList);
+    uvs = toSharedArray(uvList);
+}

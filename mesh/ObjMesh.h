@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include <boost/shared_array.hpp>
+
+#include "mesh/Vec.h"
+
+// How the corners of a face line were written, decided by its first corner alone.
+// Only informational: every readable form fills the same corner entries.
+enum CornerForm : unsigned int {
+    kCornersUnread = 0,           // the first corner had a shape we don't read (e.g. 1/2/3/4)
+    kPositionOnly = 1,            // 7
+    kPositionTexture = 2,         // 7/3
+    kPositionTextureNormal = 3,   // 7/3/2  (normal index ignored)
+    kPositionNormal = 4,          // 7//2   (normal index ignored, no texture index)
+};
+
+// The input mesh as the file gave it. Indices stay 1-based; 0 means "none read".
+//
+// Faces keep all their corners: face k owns faceTypes[k].y consecutive entries of
+// `corners`, starting right after those of face k-1. A face whose corners could not
+// be read (form kCornersUnread) owns none. Faces written with fewer than three
+// corners are padded with zero corners to three, so the builders reject them.
+//
+// The record is filled once by the loader (the constructor taking a path) and is
+// read-only afterwards. The arrays are shared: every accessor hands out another
+// reference, which stays valid after the record is gone.
+class ObjMesh {
+public:
+    // An empty record: all counts 0, all arrays empty.
+    ObjMesh() = default;
+    // Loads the OBJ file at `path`. Never throws; problems go to standard error and
+    // leave the record empty (see loadFailed()).
+    explicit ObjMesh(const char* path);
+    // Parses OBJ text held in memory, with the same rules. May throw std::exception.
+    static ObjMesh fromText(const std::string& text);
+
+    std::uint32_t faceCount = 0;      // one per "f" line
+    std::uint32_t triangleCount = 0;  // faces of 3 corners
+    std::uint32_t quadCount = 0;      // faces of 4 corners
+    std::uint32_t polygonCount = 0;   // faces of 5 corners or more
+    std::uint32_t vertexCount = 0;    // one per "v" line
+    std::uint32_t uvCount = 0;        // one per "vt" line
+    std::uint64_t cornerCount = 0;    // entries in `corners`, all faces together
+
+    boost::shared_array<vec3<float>> positions;          // vertexCount entries
+    boost::shared_array<vec2<float>> uvs;                // uvCount entries (u, v)
+    boost::shared_array<vec2<unsigned int>> faceTypes;   // faceCount entries (form, corner count)
+    boost::shared_array<vec2<unsigned int>> corners;     // cornerCount entries (position, texture)
+
+    boost::shared_array<vec3<float>> getPositions() const { return positions; }
+    boost::shared_array<vec2<float>> getUVs() const { return uvs; }
+    boost::shared_array<vec2<unsigned int>> getFaceTypes() const { return faceTypes; }
+    boost::shared_array<vec2<unsigned int>> getCorners() const { return corners; }
+
+    // The path the record was loaded from ("" for a record built in memory).
+    const std::string& sourcePath() const { return path_; }
+    // True when the file could not be opened or read; the record is then empty.
+    bool loadFailed() const { return loadFailed_; }
+
+private:
+    void parse(const std::string& text);
+
+    std::string path_;
+    bool loadFailed_ = false;
+};
