@@ -1,3 +1,101 @@
 #include "app/RunSubdivision.h"
 
-void runSubdivision(ObjMesh& /*mesh*/, const char* /*outputPath*/, int /*steps*/) {}
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <sstream>
+
+#include <CGAL/Timer.h>
+#include <CGAL/boost/graph/IO/OBJ.h>
+
+#include "app/Refinement.h"
+#include "builders/PlaneBuilder.h"
+#include "builders/Polyhedron.h"
+#include "builders/TriQuadBuilder.h"
+#include "output/MergedObjWriter.h"
+#include "output/OutputFile.h"
+#include "output/PrintedSurfaces.h"
+
+namespace {
+
+// Progress lines go out at once, so that they keep their place among error lines
+// when both streams share a console or a log.
+template <typename... Args>
+void progress(const char* format, Args... args) {
+    std::printf(format, args...);
+    std::fflush(stdout);
+}
+
+void endPhase(CGAL::Timer& timer, int steps = 0) {
+    timer.stop();
+    if (steps > 0) {
+        progress("Finish [%d] Steps In [%f] Second\n", steps, timer.time());
+    } else {
+        progress("Finished In [%f] Second\n", timer.time());
+    }
+    timer.reset();
+}
+
+void refine(Polyhedron& surface, int steps) {
+    for (int i = 0; i < steps; ++i) {
+        refineOneStep(surface);
+    }
+}
+
+void writeOutput(const std::string& meshText, const std::string& uvText, const char* outputPath) {
+    bool textureMismatch = false;
+    RefinedMesh refined = readPrintedSurfaces(meshText, uvText, textureMismatch);
+    if (textureMismatch) {
+        std::cerr << "ERROR : Texture coordinates dropped, their layout could not be refined "
+                     "with the mesh ["
+                  << outputPath << "]" << std::endl;
+    }
+    OutputFile file;
+    if (!file.open(outputPath) || !writeMergedObj(refined, file) || !file.close()) {
+        std::cerr << "ERROR : Can't write to [" << outputPath << "]" << std::endl;
+    }
+}
+
+}  // namespace
+
+void runSubdivision(ObjMesh& mesh, const char* outputPath, int steps) {
+    try {
+        CGAL::Timer phaseTimer;
+        TriQuadBuilder<HDS> positionBuilder(&mesh);
+        Polyhedron meshPolyhedron;
+        Polyhedron uvPolyhedron;
+
+        progress("Begin To Build Polyhedron Mesh\n");
+        phaseTimer.start();
+        meshPolyhedron.delegate(positionBuilder);
+        endPhase(phaseTimer);
+
+        phaseTimer.start();
+        progress("Begin To Subdividing Mesh\n");
+        refine(meshPolyhedron, steps);
+        endPhase(phaseTimer, steps);
+
+        std::ostringstream meshText;
+        std::ostringstream uvText;
+        if (mesh.uvCount != 0) {
+            PlaneBuilder<HDS> uvBuilder(&mesh);
+            progress("Begin To Build Polyhedron UV\n");
+            phaseTimer.start();
+            uvPolyhedron.delegate(uvBuilder);
+            endPhase(phaseTimer);
+
+            phaseTimer.start();
+            progress("Begin To Subdividing UV\n");
+            refine(uvPolyhedron, steps);
+            endPhase(phaseTimer, steps);
+            CGAL::IO::write_OBJ(uvText, uvPolyhedron);
+        }
+        CGAL::IO::write_OBJ(meshText, meshPolyhedron);
+        meshPolyhedron.clear();
+        uvPolyhedron.clear();
+
+        writeOutput(meshText.str(), uvText.str(), outputPath);
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << std::endl;
+    }
+}

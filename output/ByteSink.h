@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstddef>
+
+// Where the writer's bytes go: the output file, or memory in tests.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // Appends `size` bytes; false when they could not be written.
+    virtual bool write(const char* data, std::size_t size) = 0;
+};

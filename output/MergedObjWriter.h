@@ -1,0 +1,11 @@
+#pragma once
+
+#include "output/ByteSink.h"
+#include "output/RefinedMesh.h"
+
+// Writes `mesh` as Wavefront OBJ: all "v x y z" lines, then (when textured) all
+// "vt u v" lines, then one "f" line per facet, "f p/t p/t p/t p/t" or "f p p p p".
+// Numbers are written as a default C++ stream writes a float widened to double:
+// six significant digits in general notation, '.' as decimal point whatever the
+// locale. Returns false when the sink refused bytes.
+bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink);
