@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 #include <CGAL/Timer.h>
 #include <CGAL/boost/graph/IO/OBJ.h>
 
-#include "app/Refinement.h"
+#include "app/FacetLineage.h"
+#include "app/FacetPairing.h"
 #include "builders/PlaneBuilder.h"
 #include "builders/Polyhedron.h"
 #include "builders/TriQuadBuilder.h"
@@ -36,20 +38,15 @@ void endPhase(CGAL::Timer& timer, int steps = 0) {
     timer.reset();
 }
 
-void refine(Polyhedron& surface, int steps) {
+// Refines one step at a time, naming each new facet by its descent so that the two
+// surfaces can be paired afterwards.
+void refine(Polyhedron& surface, FacetLineage& lineage, int steps) {
     for (int i = 0; i < steps; ++i) {
-        refineOneStep(surface);
+        lineage.refineStep(surface);
     }
 }
 
-void writeOutput(const std::string& meshText, const std::string& uvText, const char* outputPath) {
-    bool textureMismatch = false;
-    RefinedMesh refined = readPrintedSurfaces(meshText, uvText, textureMismatch);
-    if (textureMismatch) {
-        std::cerr << "ERROR : Texture coordinates dropped, their layout could not be refined "
-                     "with the mesh ["
-                  << outputPath << "]" << std::endl;
-    }
+void writeOutput(const RefinedMesh& refined, const char* outputPath) {
     OutputFile file;
     if (!file.open(outputPath) || !writeMergedObj(refined, file) || !file.close()) {
         std::cerr << "ERROR : Can't write to [" << outputPath << "]" << std::endl;
@@ -72,11 +69,14 @@ void runSubdivision(ObjMesh& mesh, const char* outputPath, int steps) {
 
         phaseTimer.start();
         progress("Begin To Subdividing Mesh\n");
-        refine(meshPolyhedron, steps);
+        FacetLineage meshLineage(meshPolyhedron, mesh, FacetLineage::Side::kPositions);
+        refine(meshPolyhedron, meshLineage, steps);
         endPhase(phaseTimer, steps);
 
         std::ostringstream meshText;
         std::ostringstream uvText;
+        FacetPairing pairing;
+        bool paired = false;
         if (mesh.uvCount != 0) {
             PlaneBuilder<HDS> uvBuilder(&mesh);
             progress("Begin To Build Polyhedron UV\n");
@@ -86,15 +86,25 @@ void runSubdivision(ObjMesh& mesh, const char* outputPath, int steps) {
 
             phaseTimer.start();
             progress("Begin To Subdividing UV\n");
-            refine(uvPolyhedron, steps);
+            FacetLineage uvLineage(uvPolyhedron, mesh, FacetLineage::Side::kTexture);
+            refine(uvPolyhedron, uvLineage, steps);
             endPhase(phaseTimer, steps);
+            paired = positionBuilder.succeeded() && uvBuilder.succeeded() &&
+                     pairFacets(meshLineage, uvLineage, pairing);
             CGAL::IO::write_OBJ(uvText, uvPolyhedron);
         }
         CGAL::IO::write_OBJ(meshText, meshPolyhedron);
         meshPolyhedron.clear();
         uvPolyhedron.clear();
 
-        writeOutput(meshText.str(), uvText.str(), outputPath);
+        RefinedMesh refined =
+            readPrintedSurfaces(meshText.str(), uvText.str(), paired ? &pairing : nullptr);
+        if (mesh.uvCount != 0 && !refined.textured) {
+            std::cerr << "ERROR : Texture coordinates dropped, their layout could not be refined "
+                         "with the mesh ["
+                      << outputPath << "]" << std::endl;
+        }
+        writeOutput(refined, outputPath);
     } catch (const std::exception& e) {
         std::cerr << e.what() << std::endl;
     }

@@ -1,11 +1,13 @@
 #include "output/PrintedSurfaces.h"
 
 #include <sstream>
+#include <vector>
 
 namespace {
 
-// Calls onVertex(lineStream) and onFacet(lineStream) for the "v" and "f" lines of a
-// printed text; every other line (the printer's comments, blank lines) is skipped.
+// Calls onVertex(words) and onFacet(words) for the "v" and "f" lines of a printed
+// text, `words` being the rest of the line; every other line (the printer's
+// comments, blank lines) is skipped.
 template <class OnVertex, class OnFacet>
 void forEachLine(const std::string& text, OnVertex onVertex, OnFacet onFacet) {
     std::istringstream in(text);
@@ -26,7 +28,7 @@ void forEachLine(const std::string& text, OnVertex onVertex, OnFacet onFacet) {
 }  // namespace
 
 RefinedMesh readPrintedSurfaces(const std::string& meshText, const std::string& uvText,
-                                bool& textureMismatch) {
+                                const FacetPairing* pairing) {
     RefinedMesh mesh;
     forEachLine(
         meshText,
@@ -43,12 +45,11 @@ RefinedMesh readPrintedSurfaces(const std::string& meshText, const std::string& 
                 mesh.corners.push_back(corner);
             }
         });
-
-    textureMismatch = false;
-    if (uvText.empty()) {
+    if (pairing == nullptr) {
         return mesh;
     }
-    std::size_t filled = 0;  // corner entries the texture pass has filled
+
+    std::vector<std::uint32_t> textureCorners;  // four per texture facet
     forEachLine(
         uvText,
         [&](std::istringstream& words) {
@@ -57,17 +58,24 @@ RefinedMesh readPrintedSurfaces(const std::string& meshText, const std::string& 
             mesh.uvs.push_back(t);
         },
         [&](std::istringstream& words) {
-            // Never fill a corner the position text did not create.
-            if (filled + 4 > mesh.corners.size()) {
-                textureMismatch = true;
-                return;
-            }
             for (int j = 0; j < 4; ++j) {
-                words >> mesh.corners[filled + j].y;
+                std::uint32_t index = 0;
+                words >> index;
+                textureCorners.push_back(index);
             }
-            filled += 4;
         });
-    textureMismatch = textureMismatch || filled != mesh.corners.size();
-    mesh.textured = !textureMismatch;
+
+    const std::size_t facets = pairing->textureFacet.size();
+    if (mesh.facetCount() != facets || textureCorners.size() != 4 * facets) {
+        mesh.uvs.clear();
+        return mesh;
+    }
+    for (std::size_t k = 0; k < facets; ++k) {
+        const std::size_t t = pairing->textureFacet[k];
+        for (std::size_t a = 0; a < 4; ++a) {
+            mesh.corners[4 * k + a].y = textureCorners[4 * t + (a + pairing->cornerShift[k]) % 4];
+        }
+    }
+    mesh.textured = true;
     return mesh;
 }

@@ -2,15 +2,15 @@
 
 #include <string>
 
+#include "app/FacetPairing.h"
 #include "output/RefinedMesh.h"
 
 // Reads the Wavefront texts that CGAL's printer made of the refined position surface
-// (`meshText`) and texture surface (`uvText`, empty when there is none) back into one
-// RefinedMesh, pairing the k-th facet of one text with the k-th facet of the other,
-// corner j with corner j.
+// (`meshText`) and texture surface (`uvText`) back into one RefinedMesh. The texture
+// indices of position facet k are those of the texture facet that `pairing` names,
+// turned by its corner shift.
 //
-// The result is textured only when both texts have the same number of facets; a
-// texture text that can't pair (fewer or more facets) leaves it untextured and sets
-// `textureMismatch`.
+// Without a pairing, or when the texts don't have the facets the pairing speaks of,
+// the result is left untextured.
 RefinedMesh readPrintedSurfaces(const std::string& meshText, const std::string& uvText,
-                                bool& textureMismatch);
+                                const FacetPairing* pairing);

@@ -7,6 +7,7 @@
 
 #include "support/ObjFile.h"
 #include "support/TestSupport.h"
+#include "support/TextureContinuity.h"
 
 namespace {
 
@@ -59,6 +60,7 @@ TEST(RefinementTest, FacetCountsOfSingleFaces) {
         ASSERT_TRUE(run.written) << c.data;
         EXPECT_EQ(run.obj.f.size(), c.facets) << c.data << " " << c.steps;
         EXPECT_TRUE(run.obj.wellFormed()) << c.data;
+        EXPECT_TRUE(test::textureContinuityProblems(run.obj).empty()) << c.data;
         EXPECT_EQ(run.result.err, "");
     }
 }
@@ -78,6 +80,7 @@ TEST(RefinementTest, TexturedCubeAtOneToThreeSteps) {
         EXPECT_EQ(run.obj.vt.size(), vt[steps - 1]);
         EXPECT_EQ(run.obj.f.size(), f[steps - 1]);
         EXPECT_TRUE(run.obj.wellFormed()) << run.obj.problems.front();
+        EXPECT_TRUE(test::textureContinuityProblems(run.obj).empty());
         for (const auto& facet : run.obj.f) {
             for (const auto& corner : facet) {
                 EXPECT_NE(corner.t, 0);
@@ -153,6 +156,7 @@ TEST(RefinementTest, BundledExampleIsAValidTexturedObj) {
     EXPECT_EQ(r.status, 0);
     test::ObjFile obj = test::parseObj(test::readFile(out));
     EXPECT_TRUE(obj.wellFormed());
+    EXPECT_TRUE(test::textureContinuityProblems(obj).empty());
     EXPECT_EQ(obj.f.size(), 96u);
     EXPECT_GT(obj.vt.size(), 0u);
 }

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "builders/Polyhedron.h"
+#include "mesh/ObjMesh.h"
+
+// Names every facet of a surface that is refined step by step by what it descends
+// from, so that two refinements of the same faces (the positions and the flat texture
+// layout) can be paired facet for facet even when CGAL lists their facets, and starts
+// their corner cycles, in different orders.
+//
+// The name of a facet is its slot: input face k holds slot k; after a step, the child
+// of a facet at the facet's canonical corner c holds slot base(parent) + c, where
+// base is the running sum of the corner counts of the faces before it at the first
+// step, and 4 * slot(parent) after that (all refined facets are quadrilaterals). Two
+// refinements of the same faces give the same slots to corresponding facets.
+//
+// The canonical corners of a facet are counted from a corner both surfaces agree on:
+// for an input face its first corner in the file, for a refined facet the one corner
+// it shares with its parent (its "old" vertex). rotation(k) is where canonical
+// corner 0 of facet k stands in CGAL's own corner cycle of the facet, the one that
+// starts at the target of the facet's halfedge().
+//
+// It relies on how CGAL 5.5 lays out one Catmull-Clark step of a Polyhedron_3: the
+// old vertices stay first in their old order, then one new vertex per edge, then one
+// per facet in facet order; each new facet has four corners: one old vertex, an edge
+// vertex, its parent's facet vertex (opposite the old one) and another edge vertex.
+// Every step checks this and that the slots come out one to one; when anything
+// differs the lineage turns invalid rather than guessing.
+class FacetLineage {
+public:
+    // Which index of the record's corners the surface was built from.
+    enum class Side { kPositions, kTexture };
+
+    // Starts on a surface that was just built from `mesh`, facet k from face k.
+    FacetLineage(Polyhedron& surface, const ObjMesh& mesh, Side side);
+
+    // Refines `surface` by one Catmull-Clark step and names the new facets.
+    void refineStep(Polyhedron& surface);
+
+    bool valid() const { return valid_; }
+    // Per facet, in the surface's facet order.
+    const std::vector<std::uint32_t>& slots() const { return slots_; }
+    const std::vector<std::uint8_t>& rotations() const { return rotations_; }
+
+private:
+    void invalidate();
+
+    bool valid_ = true;
+    bool refined_ = false;
+    // faceBase_[k]: the first-step slot of face k's child at canonical corner 0, which is
+    // also where face k's canonical cycle starts in cycles_ before the first step.
+    std::vector<std::uint64_t> faceBase_;
+    // Vertex ids of the canonical cycles of the facets about to be refined.
+    std::vector<std::uint32_t> cycles_;
+    std::vector<std::uint32_t> slots_;
+    std::vector<std::uint8_t> rotations_;
+};
+
+// Numbers the vertices of `surface` in list order through their ids.
+void numberVertices(Polyhedron& surface);
