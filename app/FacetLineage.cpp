@@ -2,7 +2,6 @@
 
 #include <limits>
 
-#include "app/Refinement.h"
 
 namespace {
 
@@ -96,13 +95,13 @@ void FacetLineage::invalidate() {
     rotations_.clear();
 }
 
-void FacetLineage::refineStep(Polyhedron& surface) {
-    const std::size_t oldVertices = surface.size_of_vertices();
-    const std::size_t oldFacets = surface.size_of_facets();
-    std::vector<std::size_t> ids;
+void FacetLineage::beforeStep(const Polyhedron& surface) {
+    oldVertices_ = surface.size_of_vertices();
+    oldFacets_ = surface.size_of_facets();
     if (valid_ && refined_) {
         // The canonical cycles of the quadrilaterals about to be refined.
-        cycles_.resize(4 * oldFacets);
+        cycles_.resize(4 * oldFacets_);
+        std::vector<std::size_t> ids;
         std::size_t f = 0;
         for (auto facet = surface.facets_begin(); facet != surface.facets_end(); ++facet, ++f) {
             cornerIds(facet, ids);
@@ -111,12 +110,15 @@ void FacetLineage::refineStep(Polyhedron& surface) {
             }
         }
     }
+}
 
-    refineOneStep(surface);
+void FacetLineage::afterStep(Polyhedron& surface) {
     numberVertices(surface);
     if (!valid_) {
         return;
     }
+    const std::size_t oldVertices = oldVertices_;
+    const std::size_t oldFacets = oldFacets_;
 
     // Slots and the vertex ids of cycles are kept in 32 bits.
     const std::size_t newFacets = surface.size_of_facets();
@@ -130,6 +132,7 @@ void FacetLineage::refineStep(Polyhedron& surface) {
     std::vector<std::uint32_t> newSlots(newFacets);
     std::vector<std::uint8_t> newRotations(newFacets);
     std::vector<bool> taken(newFacets);
+    std::vector<std::size_t> ids;
     const auto isEdgeVertex = [&](std::size_t id) { return id >= oldVertices && id < firstFacetVertex; };
 
     std::size_t i = 0;

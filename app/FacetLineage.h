@@ -37,8 +37,10 @@ public:
     // Starts on a surface that was just built from `mesh`, facet k from face k.
     FacetLineage(Polyhedron& surface, const ObjMesh& mesh, Side side);
 
-    // Refines `surface` by one Catmull-Clark step and names the new facets.
-    void refineStep(Polyhedron& surface);
+    // Call around each refinement step of `surface` (refineOneStep): before it, to
+    // note the facets about to be refined, and after it, to name the new ones.
+    void beforeStep(const Polyhedron& surface);
+    void afterStep(Polyhedron& surface);
 
     bool valid() const { return valid_; }
     // Per facet, in the surface's facet order.
@@ -50,6 +52,8 @@ private:
 
     bool valid_ = true;
     bool refined_ = false;
+    std::size_t oldVertices_ = 0;  // of the surface before the step
+    std::size_t oldFacets_ = 0;
     // faceBase_[k]: the first-step slot of face k's child at canonical corner 0, which is
     // also where face k's canonical cycle starts in cycles_ before the first step.
     std::vector<std::uint64_t> faceBase_;

@@ -1,5 +1,6 @@
 #include "app/RunSubdivision.h"
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -11,6 +12,7 @@
 
 #include "app/FacetLineage.h"
 #include "app/FacetPairing.h"
+#include "app/Refinement.h"
 #include "builders/PlaneBuilder.h"
 #include "builders/Polyhedron.h"
 #include "builders/TriQuadBuilder.h"
@@ -38,13 +40,6 @@ void endPhase(CGAL::Timer& timer, int steps = 0) {
     timer.reset();
 }
 
-// Refines one step at a time, naming each new facet by its descent so that the two
-// surfaces can be paired afterwards.
-void refine(Polyhedron& surface, FacetLineage& lineage, int steps) {
-    for (int i = 0; i < steps; ++i) {
-        lineage.refineStep(surface);
-    }
-}
 
 void writeOutput(const RefinedMesh& refined, const char* outputPath) {
     OutputFile file;
@@ -53,9 +48,41 @@ void writeOutput(const RefinedMesh& refined, const char* outputPath) {
     }
 }
 
+// Adds the wall time since the last lap to a phase of PhaseTimes, when asked to.
+class PhaseClock {
+public:
+    explicit PhaseClock(PhaseTimes* times) : times_(times) {}
+    void lap(double PhaseTimes::*phase) {
+        const auto now = std::chrono::steady_clock::now();
+        if (times_ != nullptr) {
+            times_->*phase += std::chrono::duration<double>(now - last_).count();
+        }
+        last_ = now;
+    }
+
+private:
+    PhaseTimes* times_;
+    std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
+};
+
+// Refines one step at a time, naming each new facet by its descent so that the two
+// surfaces can be paired afterwards. The naming is timed as part of the pairing.
+void refine(Polyhedron& surface, FacetLineage& lineage, int steps, PhaseClock& clock,
+            double PhaseTimes::*refinePhase) {
+    for (int i = 0; i < steps; ++i) {
+        lineage.beforeStep(surface);
+        clock.lap(&PhaseTimes::pairing);
+        refineOneStep(surface);
+        clock.lap(refinePhase);
+        lineage.afterStep(surface);
+        clock.lap(&PhaseTimes::pairing);
+    }
+}
+
 }  // namespace
 
-void runSubdivision(ObjMesh& mesh, const char* outputPath, int steps) {
+void runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, PhaseTimes* times) {
+    PhaseClock clock(times);
     try {
         CGAL::Timer phaseTimer;
         TriQuadBuilder<HDS> positionBuilder(&mesh);
@@ -66,11 +93,13 @@ void runSubdivision(ObjMesh& mesh, const char* outputPath, int steps) {
         phaseTimer.start();
         meshPolyhedron.delegate(positionBuilder);
         endPhase(phaseTimer);
+        clock.lap(&PhaseTimes::build);
 
         phaseTimer.start();
         progress("Begin To Subdividing Mesh\n");
+        clock.lap(&PhaseTimes::build);
         FacetLineage meshLineage(meshPolyhedron, mesh, FacetLineage::Side::kPositions);
-        refine(meshPolyhedron, meshLineage, steps);
+        refine(meshPolyhedron, meshLineage, steps, clock, &PhaseTimes::refinePositions);
         endPhase(phaseTimer, steps);
 
         std::ostringstream meshText;
@@ -83,14 +112,17 @@ void runSubdivision(ObjMesh& mesh, const char* outputPath, int steps) {
             phaseTimer.start();
             uvPolyhedron.delegate(uvBuilder);
             endPhase(phaseTimer);
+            clock.lap(&PhaseTimes::build);
 
             phaseTimer.start();
             progress("Begin To Subdividing UV\n");
+            clock.lap(&PhaseTimes::build);
             FacetLineage uvLineage(uvPolyhedron, mesh, FacetLineage::Side::kTexture);
-            refine(uvPolyhedron, uvLineage, steps);
+            refine(uvPolyhedron, uvLineage, steps, clock, &PhaseTimes::refineTexture);
             endPhase(phaseTimer, steps);
             paired = positionBuilder.succeeded() && uvBuilder.succeeded() &&
                      pairFacets(meshLineage, uvLineage, pairing);
+            clock.lap(&PhaseTimes::pairing);
             CGAL::IO::write_OBJ(uvText, uvPolyhedron);
         }
         CGAL::IO::write_OBJ(meshText, meshPolyhedron);
@@ -99,12 +131,14 @@ void runSubdivision(ObjMesh& mesh, const char* outputPath, int steps) {
 
         RefinedMesh refined =
             readPrintedSurfaces(meshText.str(), uvText.str(), paired ? &pairing : nullptr);
+        clock.lap(&PhaseTimes::handOver);
         if (mesh.uvCount != 0 && !refined.textured) {
             std::cerr << "ERROR : Texture coordinates dropped, their layout could not be refined "
                          "with the mesh ["
                       << outputPath << "]" << std::endl;
         }
         writeOutput(refined, outputPath);
+        clock.lap(&PhaseTimes::write);
     } catch (const std::exception& e) {
         std::cerr << e.what() << std::endl;
     }

@@ -1,0 +1,240 @@
+// FaceloomBench: times the whole job, from OBJ file in to refined OBJ file out, on a
+// generated textured torus, and prints one table.
+//
+//   FaceloomBench [--facets N] [--steps S] [--dir D]     one table row per run
+//   FaceloomBench --scaling [--facets N] [--steps S]     runs at N and 4N facets
+//
+// The torus is a grid of quads with some quads split into triangles and some pairs
+// merged into hexagons; its texture layout is the unrolled grid, so it has seams in
+// both directions. Each run happens in a child process of its own, so that its peak
+// resident memory is the job's alone.
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <fcntl.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/RunSubdivision.h"
+#include "mesh/ObjMesh.h"
+
+namespace {
+
+struct Options {
+    std::uint64_t facets = 1000000;
+    int steps = 4;
+    bool scaling = false;
+    std::string dir = "/tmp";
+};
+
+struct TorusSize {
+    int around = 0;  // N: quads around the main ring
+    int across = 0;  // M: quads around the tube
+};
+
+struct Result {
+    bool ok = false;
+    std::uint64_t facets = 0;
+    double load = 0;
+    PhaseTimes phases;
+    double total = 0;
+    long peakKiB = 0;
+    std::uint64_t fileBytes = 0;
+};
+
+// Writes the torus as OBJ text and returns the number of face corners it has, which
+// is the number of facets after one step.
+std::uint64_t writeTorus(const std::string& path, TorusSize size) {
+    const int n = size.around, m = size.across;
+    std::ofstream out(path);
+    const double pi = std::acos(-1.0);
+    for (int j = 0; j < m; ++j) {
+        for (int i = 0; i < n; ++i) {
+            const double u = 2 * pi * i / n, v = 2 * pi * j / m;
+            out << "v " << (2 + 0.75 * std::cos(v)) * std::cos(u) << ' '
+                << (2 + 0.75 * std::cos(v)) * std::sin(u) << ' ' << 0.75 * std::sin(v) << '\n';
+        }
+    }
+    for (int j = 0; j <= m; ++j) {
+        for (int i = 0; i <= n; ++i) {
+            out << "vt " << double(i) / n << ' ' << double(j) / m << '\n';
+        }
+    }
+    const auto corner = [&](int i, int j) {
+        return std::to_string((j % m) * n + (i % n) + 1) + "/" + std::to_string(j * (n + 1) + i + 1);
+    };
+    std::uint64_t corners = 0;
+    for (int j = 0; j < m; ++j) {
+        for (int i = 0; i < n; ++i) {
+            const bool hexagon = (i % 16 == 5) && (j % 9 == 4) && i + 1 < n;
+            if (hexagon) {
+                out << "f " << corner(i, j) << ' ' << corner(i + 1, j) << ' ' << corner(i + 2, j)
+                    << ' ' << corner(i + 2, j + 1) << ' ' << corner(i + 1, j + 1) << ' '
+                    << corner(i, j + 1) << '\n';
+                corners += 6;
+                ++i;  // the next quad is part of the hexagon
+            } else if ((3 * i + 5 * j) % 11 == 0) {
+                out << "f " << corner(i, j) << ' ' << corner(i + 1, j) << ' ' << corner(i + 1, j + 1) << '\n';
+                out << "f " << corner(i, j) << ' ' << corner(i + 1, j + 1) << ' ' << corner(i, j + 1) << '\n';
+                corners += 6;
+            } else {
+                out << "f " << corner(i, j) << ' ' << corner(i + 1, j) << ' ' << corner(i + 1, j + 1)
+                    << ' ' << corner(i, j + 1) << '\n';
+                corners += 4;
+            }
+        }
+    }
+    return corners;
+}
+
+TorusSize torusFor(std::uint64_t facets, int steps) {
+    // About four corners per input face; each step after the first multiplies by 4.
+    const double quads = double(facets) / 4 / std::pow(4.0, steps - 1);
+    TorusSize size;
+    size.across = std::max(3, int(std::lround(std::sqrt(quads / 2))));
+    size.around = std::max(3, int(std::lround(quads / size.across)));
+    return size;
+}
+
+double seconds(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The job itself, in the child process.
+Result runJob(const Options& options, std::uint64_t facets) {
+    const TorusSize size = torusFor(facets, options.steps);
+    const std::string base = options.dir + "/faceloom-bench-" + std::to_string(::getpid());
+    const std::string input = base + "-in.obj", output = base + "-out.obj";
+    Result result;
+    result.facets = writeTorus(input, size) << (2 * (options.steps - 1));
+
+    // The tool's progress lines would break the table.
+    std::fflush(stdout);
+    const int console = ::dup(1);
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    ::dup2(devNull, 1);
+
+    const auto start = std::chrono::steady_clock::now();
+    {
+        ObjMesh mesh(input.c_str());
+        result.load = seconds(start);
+        runSubdivision(mesh, output.c_str(), options.steps, &result.phases);
+    }
+    result.total = seconds(start);
+
+    std::fflush(stdout);
+    ::dup2(console, 1);
+    struct rusage usage;
+    ::getrusage(RUSAGE_SELF, &usage);
+    result.peakKiB = usage.ru_maxrss;
+    struct stat st;
+    result.ok = ::stat(output.c_str(), &st) == 0;
+    result.fileBytes = result.ok ? std::uint64_t(st.st_size) : 0;
+    std::remove(input.c_str());
+    std::remove(output.c_str());
+    return result;
+}
+
+// Runs the job in a child process and returns what it measured.
+Result measure(const Options& options, std::uint64_t facets) {
+    int channel[2];
+    if (::pipe(channel) != 0) {
+        std::perror("pipe");
+        std::exit(1);
+    }
+    std::fflush(stdout);  // or the child prints what is buffered once more
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        Result r = runJob(options, facets);
+        const bool sent = ::write(channel[1], &r, sizeof r) == ssize_t(sizeof r);
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(channel[1]);
+    Result r;
+    const bool received = ::read(channel[0], &r, sizeof r) == ssize_t(sizeof r);
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!received) {
+        r = Result{};
+    }
+    return r;
+}
+
+void printHeader() {
+    std::printf(
+        "%11s %5s | %6s %6s %7s %7s %7s %7s %6s | %7s %8s %6s %8s %7s\n", "facets", "steps",
+        "load", "build", "ref.pos", "ref.tex", "handovr", "pairing", "write", "total", "peak MiB",
+        "B/fac", "file MiB", "tot/ref");
+}
+
+void printRow(const Result& r, int steps) {
+    if (!r.ok) {
+        std::printf("%11llu %5d | run failed\n", static_cast<unsigned long long>(r.facets), steps);
+        return;
+    }
+    const PhaseTimes& p = r.phases;
+    std::printf(
+        "%11llu %5d | %6.2f %6.2f %7.2f %7.2f %7.2f %7.2f %6.2f | %7.2f %8.0f %6.0f %8.0f %7.2f\n",
+        static_cast<unsigned long long>(r.facets), steps, r.load, p.build, p.refinePositions,
+        p.refineTexture, p.handOver, p.pairing, p.write, r.total, r.peakKiB / 1024.0,
+        r.peakKiB * 1024.0 / double(r.facets), double(r.fileBytes) / (1 << 20),
+        r.total / (p.refinePositions + p.refineTexture));
+}
+
+Options parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--facets" && hasValue) {
+            o.facets = std::strtoull(argv[++i], nullptr, 10);
+        } else if (arg == "--steps" && hasValue) {
+            o.steps = std::atoi(argv[++i]);
+        } else if (arg == "--dir" && hasValue) {
+            o.dir = argv[++i];
+        } else if (arg == "--scaling") {
+            o.scaling = true;
+        } else {
+            std::fprintf(stderr,
+                         "usage: FaceloomBench [--facets N] [--steps 1-6] [--dir D] [--scaling]\n");
+            std::exit(2);
+        }
+    }
+    if (o.steps < 1 || o.steps > 6 || o.facets == 0) {
+        std::fprintf(stderr, "FaceloomBench: --steps takes 1 to 6, --facets a positive count\n");
+        std::exit(2);
+    }
+    return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = parse(argc, argv);
+    printHeader();
+    const Result first = measure(options, options.facets);
+    printRow(first, options.steps);
+    if (!options.scaling) {
+        return first.ok ? 0 : 1;
+    }
+    const Result larger = measure(options, 4 * options.facets);
+    printRow(larger, options.steps);
+    if (!first.ok || !larger.ok) {
+        return 1;
+    }
+    std::printf("cost ratio for %.2fx the facets: %.2fx the time\n",
+                double(larger.facets) / double(first.facets), larger.total / first.total);
+    return 0;
+}
