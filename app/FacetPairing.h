@@ -5,16 +5,31 @@
 
 #include "app/FacetLineage.h"
 
-// Which refined texture facet lies over each refined position facet, found by their
-// common descent rather than by their place in the facet lists.
-struct FacetPairing {
-    // Per position facet, in facet order: the texture facet over it...
-    std::vector<std::uint32_t> textureFacet;
-    // ...and how its corner cycle is turned: position corner a (counted from the target
-    // of the facet's halfedge()) lies under texture corner (a + cornerShift) % 4.
-    std::vector<std::uint8_t> cornerShift;
-};
+// What the pairing keeps of the refined position surface once the surface itself is
+// gone: which position facet holds each slot, and how each is turned. A few bytes per
+// facet instead of the whole surface.
+class FacetPairing {
+public:
+    // From the lineage of the refined position surface; invalid when that is.
+    explicit FacetPairing(const FacetLineage& positions);
 
-// Pairs the facets of two surfaces refined from the same faces by the same number of
-// steps. False when either lineage is invalid or they don't pair one to one.
-bool pairFacets(const FacetLineage& positions, const FacetLineage& texture, FacetPairing& pairing);
+    bool valid() const { return !facetAtSlot_.empty(); }
+    std::size_t facetCount() const { return facetAtSlot_.size(); }
+
+    // The position facet that descends from the same input face, by the same corners,
+    // as the texture facet with `slot`.
+    std::uint32_t positionFacet(std::uint32_t slot) const { return facetAtSlot_[slot]; }
+
+    // The texture corner that lies over corner a of position facet p (corners counted
+    // from the target of each facet's halfedge()), for a texture facet turned by
+    // `textureRotation` (its lineage rotation).
+    unsigned textureCorner(std::uint32_t p, unsigned a, unsigned textureRotation) const {
+        // Corner a of p is its canonical corner a - rotation(p); the texture facet has
+        // that canonical corner at (canonical + textureRotation).
+        return (a - rotations_[p] + textureRotation) & 3u;
+    }
+
+private:
+    std::vector<std::uint32_t> facetAtSlot_;
+    std::vector<std::uint8_t> rotations_;  // per position facet
+};

@@ -4,21 +4,19 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
-#include <memory>
-#include <sstream>
+#include <optional>
 
 #include <CGAL/Timer.h>
-#include <CGAL/boost/graph/IO/OBJ.h>
 
 #include "app/FacetLineage.h"
 #include "app/FacetPairing.h"
 #include "app/Refinement.h"
+#include "app/SurfaceHandOver.h"
 #include "builders/PlaneBuilder.h"
 #include "builders/Polyhedron.h"
 #include "builders/TriQuadBuilder.h"
 #include "output/MergedObjWriter.h"
 #include "output/OutputFile.h"
-#include "output/PrintedSurfaces.h"
 
 namespace {
 
@@ -30,6 +28,8 @@ void progress(const char* format, Args... args) {
     std::fflush(stdout);
 }
 
+// Every phase ends with stop, print, reset, so that each printed time is the
+// phase's own processor time.
 void endPhase(CGAL::Timer& timer, int steps = 0) {
     timer.stop();
     if (steps > 0) {
@@ -38,14 +38,6 @@ void endPhase(CGAL::Timer& timer, int steps = 0) {
         progress("Finished In [%f] Second\n", timer.time());
     }
     timer.reset();
-}
-
-
-void writeOutput(const RefinedMesh& refined, const char* outputPath) {
-    OutputFile file;
-    if (!file.open(outputPath) || !writeMergedObj(refined, file) || !file.close()) {
-        std::cerr << "ERROR : Can't write to [" << outputPath << "]" << std::endl;
-    }
 }
 
 // Adds the wall time since the last lap to a phase of PhaseTimes, when asked to.
@@ -65,17 +57,43 @@ private:
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
-// Refines one step at a time, naming each new facet by its descent so that the two
-// surfaces can be paired afterwards. The naming is timed as part of the pairing.
-void refine(Polyhedron& surface, FacetLineage& lineage, int steps, PhaseClock& clock,
-            double PhaseTimes::*refinePhase) {
+// Builds a surface with `builder`: one timed phase with its two console lines.
+template <class Builder>
+void buildPhase(const char* beginLine, Polyhedron& surface, Builder& builder, CGAL::Timer& timer,
+                PhaseClock& clock) {
+    progress(beginLine);
+    timer.start();
+    surface.delegate(builder);
+    endPhase(timer);
+    clock.lap(&PhaseTimes::build);
+}
+
+// Refines a surface by `steps` steps: one timed phase with its two console lines.
+// With a lineage, every new facet is named by its descent so that the two surfaces
+// can be paired; that bookkeeping is timed as pairing, apart from the refinement.
+void refinePhase(const char* beginLine, Polyhedron& surface, FacetLineage* lineage, int steps,
+                 CGAL::Timer& timer, PhaseClock& clock, double PhaseTimes::*phase) {
+    timer.start();
+    progress(beginLine);
     for (int i = 0; i < steps; ++i) {
-        lineage.beforeStep(surface);
-        clock.lap(&PhaseTimes::pairing);
+        if (lineage != nullptr) {
+            lineage->beforeStep(surface);
+            clock.lap(&PhaseTimes::pairing);
+        }
         refineOneStep(surface);
-        clock.lap(refinePhase);
-        lineage.afterStep(surface);
-        clock.lap(&PhaseTimes::pairing);
+        clock.lap(phase);
+        if (lineage != nullptr) {
+            lineage->afterStep(surface);
+            clock.lap(&PhaseTimes::pairing);
+        }
+    }
+    endPhase(timer, steps);
+}
+
+void writeOutput(const RefinedMesh& refined, const char* outputPath) {
+    OutputFile file;
+    if (!file.open(outputPath) || !writeMergedObj(refined, file) || !file.close()) {
+        std::cerr << "ERROR : Can't write to [" << outputPath << "]" << std::endl;
     }
 }
 
@@ -85,58 +103,57 @@ void runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, PhaseTimes
     PhaseClock clock(times);
     try {
         CGAL::Timer phaseTimer;
-        TriQuadBuilder<HDS> positionBuilder(&mesh);
-        Polyhedron meshPolyhedron;
-        Polyhedron uvPolyhedron;
+        const bool withTexture = mesh.uvCount != 0;
+        RefinedMesh refined;
+        std::optional<FacetPairing> pairing;
+        bool positionsBuilt = false;
 
-        progress("Begin To Build Polyhedron Mesh\n");
-        phaseTimer.start();
-        meshPolyhedron.delegate(positionBuilder);
-        endPhase(phaseTimer);
-        clock.lap(&PhaseTimes::build);
+        // Only one refined surface is held at a time: the position surface is handed
+        // over and released before the texture surface is built.
+        {
+            TriQuadBuilder<HDS> positionBuilder(&mesh);
+            Polyhedron meshPolyhedron;
+            buildPhase("Begin To Build Polyhedron Mesh\n", meshPolyhedron, positionBuilder,
+                       phaseTimer, clock);
+            positionsBuilt = positionBuilder.succeeded();
 
-        phaseTimer.start();
-        progress("Begin To Subdividing Mesh\n");
-        clock.lap(&PhaseTimes::build);
-        FacetLineage meshLineage(meshPolyhedron, mesh, FacetLineage::Side::kPositions);
-        refine(meshPolyhedron, meshLineage, steps, clock, &PhaseTimes::refinePositions);
-        endPhase(phaseTimer, steps);
+            std::optional<FacetLineage> lineage;
+            if (withTexture) {
+                lineage.emplace(meshPolyhedron, mesh, FacetLineage::Side::kPositions);
+                clock.lap(&PhaseTimes::pairing);
+            }
+            refinePhase("Begin To Subdividing Mesh\n", meshPolyhedron, lineage ? &*lineage : nullptr,
+                        steps, phaseTimer, clock, &PhaseTimes::refinePositions);
 
-        std::ostringstream meshText;
-        std::ostringstream uvText;
-        FacetPairing pairing;
-        bool paired = false;
-        if (mesh.uvCount != 0) {
+            takePositions(meshPolyhedron, refined);
+            clock.lap(&PhaseTimes::handOver);
+            if (lineage) {
+                pairing.emplace(*lineage);
+                clock.lap(&PhaseTimes::pairing);
+            }
+        }
+        clock.lap(&PhaseTimes::handOver);  // releasing the surface
+
+        if (withTexture) {
             PlaneBuilder<HDS> uvBuilder(&mesh);
-            progress("Begin To Build Polyhedron UV\n");
-            phaseTimer.start();
-            uvPolyhedron.delegate(uvBuilder);
-            endPhase(phaseTimer);
-            clock.lap(&PhaseTimes::build);
-
-            phaseTimer.start();
-            progress("Begin To Subdividing UV\n");
-            clock.lap(&PhaseTimes::build);
-            FacetLineage uvLineage(uvPolyhedron, mesh, FacetLineage::Side::kTexture);
-            refine(uvPolyhedron, uvLineage, steps, clock, &PhaseTimes::refineTexture);
-            endPhase(phaseTimer, steps);
-            paired = positionBuilder.succeeded() && uvBuilder.succeeded() &&
-                     pairFacets(meshLineage, uvLineage, pairing);
+            Polyhedron uvPolyhedron;
+            buildPhase("Begin To Build Polyhedron UV\n", uvPolyhedron, uvBuilder, phaseTimer, clock);
+            FacetLineage lineage(uvPolyhedron, mesh, FacetLineage::Side::kTexture);
             clock.lap(&PhaseTimes::pairing);
-            CGAL::IO::write_OBJ(uvText, uvPolyhedron);
-        }
-        CGAL::IO::write_OBJ(meshText, meshPolyhedron);
-        meshPolyhedron.clear();
-        uvPolyhedron.clear();
+            refinePhase("Begin To Subdividing UV\n", uvPolyhedron, &lineage, steps, phaseTimer, clock,
+                        &PhaseTimes::refineTexture);
 
-        RefinedMesh refined =
-            readPrintedSurfaces(meshText.str(), uvText.str(), paired ? &pairing : nullptr);
-        clock.lap(&PhaseTimes::handOver);
-        if (mesh.uvCount != 0 && !refined.textured) {
-            std::cerr << "ERROR : Texture coordinates dropped, their layout could not be refined "
-                         "with the mesh ["
-                      << outputPath << "]" << std::endl;
+            const bool textured = positionsBuilt && uvBuilder.succeeded() &&
+                                  takeTexture(uvPolyhedron, lineage, *pairing, refined);
+            clock.lap(&PhaseTimes::handOver);
+            if (!textured) {
+                std::cerr << "ERROR : Texture coordinates dropped, their layout could not be "
+                             "refined with the mesh ["
+                          << outputPath << "]" << std::endl;
+            }
         }
+        clock.lap(&PhaseTimes::handOver);  // releasing the surface
+
         writeOutput(refined, outputPath);
         clock.lap(&PhaseTimes::write);
     } catch (const std::exception& e) {

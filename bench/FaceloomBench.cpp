@@ -3,6 +3,8 @@
 //
 //   FaceloomBench [--facets N] [--steps S] [--dir D]     one table row per run
 //   FaceloomBench --scaling [--facets N] [--steps S]     runs at N and 4N facets
+//   FaceloomBench --save-input FILE [--facets N] [--steps S]
+//                                    only writes the generated mesh, to run the tool on
 //
 // The torus is a grid of quads with some quads split into triangles and some pairs
 // merged into hexagons; its texture layout is the unrolled grid, so it has seams in
@@ -35,6 +37,7 @@ struct Options {
     int steps = 4;
     bool scaling = false;
     std::string dir = "/tmp";
+    std::string saveInput;
 };
 
 struct TorusSize {
@@ -204,11 +207,14 @@ Options parse(int argc, char** argv) {
             o.steps = std::atoi(argv[++i]);
         } else if (arg == "--dir" && hasValue) {
             o.dir = argv[++i];
+        } else if (arg == "--save-input" && hasValue) {
+            o.saveInput = argv[++i];
         } else if (arg == "--scaling") {
             o.scaling = true;
         } else {
             std::fprintf(stderr,
-                         "usage: FaceloomBench [--facets N] [--steps 1-6] [--dir D] [--scaling]\n");
+                         "usage: FaceloomBench [--facets N] [--steps 1-6] [--dir D] [--scaling] "
+                         "[--save-input FILE]\n");
             std::exit(2);
         }
     }
@@ -223,6 +229,13 @@ Options parse(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     const Options options = parse(argc, argv);
+    if (!options.saveInput.empty()) {
+        const std::uint64_t corners =
+            writeTorus(options.saveInput, torusFor(options.facets, options.steps));
+        std::printf("%s: %llu facets after %d steps\n", options.saveInput.c_str(),
+                    static_cast<unsigned long long>(corners << (2 * (options.steps - 1))), options.steps);
+        return 0;
+    }
     printHeader();
     const Result first = measure(options, options.facets);
     printRow(first, options.steps);

@@ -1,13 +1,17 @@
-#include "output/PrintedSurfaces.h"
+#include "support/PrintedSurfaces.h"
 
 #include <sstream>
 #include <vector>
 
+#include <CGAL/boost/graph/IO/OBJ.h>
+
+namespace test {
+
 namespace {
 
 // Calls onVertex(words) and onFacet(words) for the "v" and "f" lines of a printed
-// text, `words` being the rest of the line; every other line (the printer's
-// comments, blank lines) is skipped.
+// text, `words` being the rest of the line; the printer's comments and blank lines
+// are skipped.
 template <class OnVertex, class OnFacet>
 void forEachLine(const std::string& text, OnVertex onVertex, OnFacet onFacet) {
     std::istringstream in(text);
@@ -27,8 +31,14 @@ void forEachLine(const std::string& text, OnVertex onVertex, OnFacet onFacet) {
 
 }  // namespace
 
+std::string printSurface(const Polyhedron& surface) {
+    std::ostringstream text;
+    CGAL::IO::write_OBJ(text, surface);
+    return text.str();
+}
+
 RefinedMesh readPrintedSurfaces(const std::string& meshText, const std::string& uvText,
-                                const FacetPairing* pairing) {
+                                const FacetLineage& textureLineage, const FacetPairing& pairing) {
     RefinedMesh mesh;
     forEachLine(
         meshText,
@@ -38,17 +48,15 @@ RefinedMesh readPrintedSurfaces(const std::string& meshText, const std::string& 
             mesh.positions.push_back(p);
         },
         [&](std::istringstream& words) {
-            // Every refined facet is a quadrilateral.
             for (int j = 0; j < 4; ++j) {
                 vec2<std::uint32_t> corner;
                 words >> corner.x;
                 mesh.corners.push_back(corner);
             }
         });
-    if (pairing == nullptr) {
+    if (uvText.empty()) {
         return mesh;
     }
-
     std::vector<std::uint32_t> textureCorners;  // four per texture facet
     forEachLine(
         uvText,
@@ -64,18 +72,15 @@ RefinedMesh readPrintedSurfaces(const std::string& meshText, const std::string& 
                 textureCorners.push_back(index);
             }
         });
-
-    const std::size_t facets = pairing->textureFacet.size();
-    if (mesh.facetCount() != facets || textureCorners.size() != 4 * facets) {
-        mesh.uvs.clear();
-        return mesh;
-    }
-    for (std::size_t k = 0; k < facets; ++k) {
-        const std::size_t t = pairing->textureFacet[k];
-        for (std::size_t a = 0; a < 4; ++a) {
-            mesh.corners[4 * k + a].y = textureCorners[4 * t + (a + pairing->cornerShift[k]) % 4];
+    for (std::size_t t = 0; t < textureCorners.size() / 4; ++t) {
+        const std::uint32_t p = pairing.positionFacet(textureLineage.slots()[t]);
+        for (unsigned a = 0; a < 4; ++a) {
+            mesh.corners[4 * p + a].y =
+                textureCorners[4 * t + pairing.textureCorner(p, a, textureLineage.rotations()[t])];
         }
     }
     mesh.textured = true;
     return mesh;
 }
+
+}  // namespace test

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "app/FacetLineage.h"
+#include "app/FacetPairing.h"
+#include "builders/Polyhedron.h"
+#include "output/RefinedMesh.h"
+
+// Hands the refined surfaces over to the writer without printing them: the vertices
+// and facet corners are read straight from each surface, in the order CGAL's
+// Wavefront printer lists them (vertex and facet list order, corners from the target
+// of each facet's halfedge()), so the file comes out byte for byte as it would
+// through the printed text. Vertex ids must number the vertices in list order.
+
+// Takes the positions and the position index of every facet corner.
+void takePositions(Polyhedron& surface, RefinedMesh& mesh);
+
+// Takes the texture coordinates and gives every corner taken by takePositions the
+// texture index that lies over it, found through the facets' common descent. False
+// (and the mesh left untextured) when the texture surface does not pair with the
+// position surface facet for facet.
+bool takeTexture(Polyhedron& surface, const FacetLineage& lineage,
+                 const FacetPairing& pairing, RefinedMesh& mesh);
