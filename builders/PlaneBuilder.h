@@ -1,0 +1,32 @@
+#pragma once
+
+#include <CGAL/Modifier_base.h>
+
+#include "builders/SurfaceBuild.h"
+#include "mesh/ObjMesh.h"
+
+// Builds the texture surface: a flat copy of the mesh in texture space. Vertex n is
+// texture coordinate n of the record at (u, v, 0), facet k runs through the texture
+// indices of face k. Refined with the same procedure as the positions, it carries
+// the texture coordinates through the refinement.
+template <class HDS>
+class PlaneBuilder : public CGAL::Modifier_base<HDS> {
+public:
+    explicit PlaneBuilder(const ObjMesh* mesh, bool verbose = true) : mesh(mesh), verbose(verbose) {}
+
+    void operator()(HDS& hds) override {
+        const auto uvs = mesh->getUVs();
+        built = buildSurface(
+            hds, *mesh, verbose, "ERROR : NULL 2D Data", mesh->uvCount,
+            [&](std::uint32_t i) { return typename HDS::Vertex::Point(uvs[i].x, uvs[i].y, 0.0f); },
+            [](const vec2<unsigned int>& corner) { return corner.y; });
+    }
+
+    // Whether the last application produced a surface.
+    bool succeeded() const { return built; }
+
+private:
+    const ObjMesh* mesh;
+    bool verbose;
+    bool built = false;
+};

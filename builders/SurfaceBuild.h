@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <iostream>
+
+#include <CGAL/Polyhedron_incremental_builder_3.h>
+
+#include "mesh/ObjMesh.h"
+
+// The walk both surface builders share: one vertex per entry of their vertex source,
+// one facet per face of the record, with the face's corners in file order. Both
+// builders walk the faces identically, so that whenever both succeed facet k of one
+// surface lies over facet k of the other, corner j over corner j.
+//
+// Returns true when the surface was built. On failure the structure is left empty:
+// a face CGAL rejects (its own diagnostic goes to standard error when `verbose`), a
+// face whose corners could not be read, no faces at all (`emptyMessage`), or a
+// std::exception (its text goes to standard error).
+template <class HDS, class PointOf, class IndexOf>
+bool buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const char* emptyMessage,
+                  std::uint32_t vertexCount, PointOf pointOf, IndexOf indexOf) {
+    try {
+        CGAL::Polyhedron_incremental_builder_3<HDS> builder(hds, verbose);
+        if (mesh.faceCount == 0) {
+            std::cerr << emptyMessage << std::endl;
+            return false;
+        }
+        builder.begin_surface(vertexCount, mesh.faceCount, 0,
+                              CGAL::Polyhedron_incremental_builder_3<HDS>::RELATIVE_INDEXING);
+        for (std::uint32_t i = 0; i < vertexCount; ++i) {
+            builder.add_vertex(pointOf(i));
+        }
+
+        const auto faceTypes = mesh.getFaceTypes();
+        const auto corners = mesh.getCorners();
+        bool unreadFace = false;
+        std::uint64_t first = 0;  // the face's first entry in `corners`
+        for (std::uint32_t face = 0; face < mesh.faceCount && !builder.error(); ++face) {
+            if (faceTypes[face].x == kCornersUnread) {
+                // A facet without corners is outside the builder's protocol: the face
+                // fails the surface instead of being skipped, so both surfaces still
+                // pair facet for facet.
+                std::cerr << "ERROR : Can't read the corners of face " << face + 1 << " ["
+                          << mesh.sourcePath() << "]" << std::endl;
+                unreadFace = true;
+                break;
+            }
+            builder.begin_facet();
+            for (std::uint32_t k = 0; k < faceTypes[face].y; ++k) {
+                // 1-based to 0-based in 32-bit arithmetic: a missing index (0) becomes
+                // 4294967295, which the builder rejects as out of range.
+                builder.add_vertex_to_facet(static_cast<std::uint32_t>(indexOf(corners[first + k]) - 1u));
+            }
+            builder.end_facet();
+            first += faceTypes[face].y;
+        }
+
+        if (builder.error() || unreadFace) {
+            // end_surface() keeps a half-linked surface after a failed check; only
+            // rollback() takes back what this build added.
+            builder.rollback();
+            return false;
+        }
+        builder.end_surface();
+        return true;
+    } catch (const std::exception& e) {
+        // The builder may have stopped inside a facet: don't keep half-linked pieces.
+        hds.clear();
+        std::cerr << e.what() << std::endl;
+        return false;
+    }
+}
