@@ -5,14 +5,26 @@
 
 namespace {
 
-// The vertex ids of a facet's corners, in CGAL's cycle from the target of halfedge().
-void cornerIds(Polyhedron::Facet_const_handle facet, std::vector<std::size_t>& ids) {
+// The vertex indices of a facet's corners, in CGAL's cycle from the target of
+// halfedge().
+void cornerIds(const Polyhedron& surface, Polyhedron::Facet_const_handle facet,
+               std::vector<std::size_t>& ids) {
     ids.clear();
     auto h = facet->halfedge();
     do {
-        ids.push_back(h->vertex()->id());
+        ids.push_back(vertexIndex(surface, h->vertex()));
         h = h->next();
     } while (h != facet->halfedge());
+}
+
+// The vertex indices of a quadrilateral's corners, as cornerIds gives them; false when
+// the facet has another number of corners.
+bool quadIds(const Polyhedron& surface, Polyhedron::Facet_const_handle facet, std::size_t ids[4]) {
+    auto h = facet->halfedge();
+    for (int a = 0; a < 4; ++a, h = h->next()) {
+        ids[a] = vertexIndex(surface, h->vertex());
+    }
+    return h == facet->halfedge();
 }
 
 constexpr std::size_t kNotFound = std::numeric_limits<std::size_t>::max();
@@ -33,15 +45,7 @@ std::size_t uniquePlace(const std::uint32_t* first, const std::uint32_t* last, s
 
 }  // namespace
 
-void numberVertices(Polyhedron& surface) {
-    std::size_t i = 0;
-    for (auto v = surface.vertices_begin(); v != surface.vertices_end(); ++v) {
-        v->id() = i++;
-    }
-}
-
-FacetLineage::FacetLineage(Polyhedron& surface, const ObjMesh& mesh, Side side) {
-    numberVertices(surface);
+FacetLineage::FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side side) {
     if (surface.size_of_facets() != mesh.faceCount ||
         mesh.cornerCount > std::numeric_limits<std::uint32_t>::max()) {
         invalidate();
@@ -58,7 +62,7 @@ FacetLineage::FacetLineage(Polyhedron& surface, const ObjMesh& mesh, Side side) 
     std::uint32_t face = 0;
     for (auto f = surface.facets_begin(); f != surface.facets_end(); ++f, ++face) {
         const std::size_t n = faceTypes[face].y;
-        cornerIds(f, actual);
+        cornerIds(surface, f, actual);
         if (actual.size() != n || n == 0) {
             invalidate();
             return;
@@ -101,10 +105,10 @@ void FacetLineage::beforeStep(const Polyhedron& surface) {
     if (valid_ && refined_) {
         // The canonical cycles of the quadrilaterals about to be refined.
         cycles_.resize(4 * oldFacets_);
-        std::vector<std::size_t> ids;
+        std::size_t ids[4];
         std::size_t f = 0;
         for (auto facet = surface.facets_begin(); facet != surface.facets_end(); ++facet, ++f) {
-            cornerIds(facet, ids);
+            quadIds(surface, facet, ids);  // checked to be one when it was made
             for (std::size_t c = 0; c < 4; ++c) {
                 cycles_[4 * f + c] = static_cast<std::uint32_t>(ids[(c + rotations_[f]) % 4]);
             }
@@ -112,8 +116,7 @@ void FacetLineage::beforeStep(const Polyhedron& surface) {
     }
 }
 
-void FacetLineage::afterStep(Polyhedron& surface) {
-    numberVertices(surface);
+void FacetLineage::afterStep(const Polyhedron& surface) {
     if (!valid_) {
         return;
     }
@@ -132,21 +135,21 @@ void FacetLineage::afterStep(Polyhedron& surface) {
     std::vector<std::uint32_t> newSlots(newFacets);
     std::vector<std::uint8_t> newRotations(newFacets);
     std::vector<bool> taken(newFacets);
-    std::vector<std::size_t> ids;
+    std::size_t ids[4];
     const auto isEdgeVertex = [&](std::size_t id) { return id >= oldVertices && id < firstFacetVertex; };
 
     std::size_t i = 0;
     for (auto facet = surface.facets_begin(); facet != surface.facets_end(); ++facet, ++i) {
-        cornerIds(facet, ids);
         // All refined facets are quadrilaterals with exactly one old vertex, and the
         // parent's facet vertex opposite it, edge vertices in between.
+        const bool quad = quadIds(surface, facet, ids);
         std::size_t r = 4;
-        for (std::size_t a = 0; a < ids.size(); ++a) {
+        for (std::size_t a = 0; a < 4; ++a) {
             if (ids[a] < oldVertices) {
                 r = (r == 4) ? a : 5;  // 5: more than one old vertex
             }
         }
-        if (ids.size() != 4 || r >= 4 || ids[(r + 2) % 4] < firstFacetVertex ||
+        if (!quad || r >= 4 || ids[(r + 2) % 4] < firstFacetVertex ||
             !isEdgeVertex(ids[(r + 1) % 4]) || !isEdgeVertex(ids[(r + 3) % 4])) {
             invalidate();
             return;

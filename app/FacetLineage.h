@@ -35,12 +35,12 @@ public:
     enum class Side { kPositions, kTexture };
 
     // Starts on a surface that was just built from `mesh`, facet k from face k.
-    FacetLineage(Polyhedron& surface, const ObjMesh& mesh, Side side);
+    FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side side);
 
     // Call around each refinement step of `surface` (refineOneStep): before it, to
     // note the facets about to be refined, and after it, to name the new ones.
     void beforeStep(const Polyhedron& surface);
-    void afterStep(Polyhedron& surface);
+    void afterStep(const Polyhedron& surface);
 
     bool valid() const { return valid_; }
     // Per facet, in the surface's facet order.
@@ -62,6 +62,3 @@ private:
     std::vector<std::uint32_t> slots_;
     std::vector<std::uint8_t> rotations_;
 };
-
-// Numbers the vertices of `surface` in list order through their ids.
-void numberVertices(Polyhedron& surface);

@@ -6,6 +6,15 @@
 #include <CGAL/Subdivision_method_3/subdivision_methods_3.h>
 
 void refineOneStep(Polyhedron& surface) {
+    // Room for everything the step adds, reserved up front: the refinement keeps
+    // handles to the old vertices, facets and edges across its own reservation, and
+    // with vector storage a reservation that moves the arrays would leave them dangling.
+    // These are the very numbers the refinement asks for, so its request changes nothing.
+    const std::size_t vertices = surface.size_of_vertices();
+    const std::size_t edges = surface.size_of_halfedges() / 2;
+    const std::size_t facets = surface.size_of_facets();
+    surface.reserve(vertices + edges + facets, 16 * edges, 2 * edges);
+
     std::vector<std::pair<Polyhedron::Vertex_handle, Kernel::Point_3>> isolated;
     for (auto v = surface.vertices_begin(); v != surface.vertices_end(); ++v) {
         if (v->halfedge() == Polyhedron::Halfedge_handle()) {

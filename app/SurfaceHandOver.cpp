@@ -2,8 +2,7 @@
 
 #include <cstdint>
 
-void takePositions(Polyhedron& surface, RefinedMesh& mesh) {
-    numberVertices(surface);
+void takePositions(const Polyhedron& surface, RefinedMesh& mesh) {
     mesh.positions.clear();
     mesh.positions.reserve(surface.size_of_vertices());
     for (auto v = surface.vertices_begin(); v != surface.vertices_end(); ++v) {
@@ -16,20 +15,19 @@ void takePositions(Polyhedron& surface, RefinedMesh& mesh) {
         // After a refinement step every facet is a quadrilateral.
         auto h = f->halfedge();
         for (int a = 0; a < 4; ++a, h = h->next()) {
-            (corner++)->x = static_cast<std::uint32_t>(h->vertex()->id() + 1);
+            (corner++)->x = static_cast<std::uint32_t>(vertexIndex(surface, h->vertex()) + 1);
         }
     }
     mesh.uvs.clear();
     mesh.textured = false;
 }
 
-bool takeTexture(Polyhedron& surface, const FacetLineage& lineage,
+bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
                  const FacetPairing& pairing, RefinedMesh& mesh) {
     if (!lineage.valid() || !pairing.valid() || lineage.slots().size() != pairing.facetCount() ||
         mesh.corners.size() != 4 * pairing.facetCount()) {
         return false;
     }
-    numberVertices(surface);
     std::size_t t = 0;
     for (auto f = surface.facets_begin(); f != surface.facets_end(); ++f, ++t) {
         const std::uint32_t p = pairing.positionFacet(lineage.slots()[t]);
@@ -37,7 +35,7 @@ bool takeTexture(Polyhedron& surface, const FacetLineage& lineage,
         std::uint32_t ids[4];
         auto h = f->halfedge();
         for (int a = 0; a < 4; ++a, h = h->next()) {
-            ids[a] = static_cast<std::uint32_t>(h->vertex()->id() + 1);
+            ids[a] = static_cast<std::uint32_t>(vertexIndex(surface, h->vertex()) + 1);
         }
         for (unsigned a = 0; a < 4; ++a) {
             mesh.corners[4 * p + a].y = ids[pairing.textureCorner(p, a, rotation)];

@@ -12,11 +12,11 @@
 // through the printed text. Vertex ids must number the vertices in list order.
 
 // Takes the positions and the position index of every facet corner.
-void takePositions(Polyhedron& surface, RefinedMesh& mesh);
+void takePositions(const Polyhedron& surface, RefinedMesh& mesh);
 
 // Takes the texture coordinates and gives every corner taken by takePositions the
 // texture index that lies over it, found through the facets' common descent. False
 // (and the mesh left untextured) when the texture surface does not pair with the
 // position surface facet for facet.
-bool takeTexture(Polyhedron& surface, const FacetLineage& lineage,
+bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
                  const FacetPairing& pairing, RefinedMesh& mesh);

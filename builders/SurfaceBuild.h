@@ -26,7 +26,7 @@ bool buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const char* empty
             std::cerr << emptyMessage << std::endl;
             return false;
         }
-        builder.begin_surface(vertexCount, mesh.faceCount, 0,
+        builder.begin_surface(vertexCount, mesh.faceCount, 2 * mesh.cornerCount + 2,
                               CGAL::Polyhedron_incremental_builder_3<HDS>::RELATIVE_INDEXING);
         for (std::uint32_t i = 0; i < vertexCount; ++i) {
             builder.add_vertex(pointOf(i));

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "output/FloatFormat.h"
+
 namespace {
 
 // Formats into one large buffer and hands it to the sink when nearly full: the
@@ -25,10 +27,7 @@ public:
     }
     void character(char c) { buffer_[used_++] = c; }
     void number(float value) {
-        // Widened to double first, as a stream prints the float it was given.
-        auto result = std::to_chars(buffer_.data() + used_, buffer_.data() + kCapacity,
-                                    static_cast<double>(value), std::chars_format::general, 6);
-        used_ = static_cast<std::size_t>(result.ptr - buffer_.data());
+        used_ = static_cast<std::size_t>(formatFloat(buffer_.data() + used_, value) - buffer_.data());
     }
     void number(std::uint32_t value) {
         auto result = std::to_chars(buffer_.data() + used_, buffer_.data() + kCapacity, value);
