@@ -2,42 +2,21 @@
 
 #include <limits>
 
-
 namespace {
-
-// The vertex indices of a facet's corners, in CGAL's cycle from the target of
-// halfedge().
-void cornerIds(const Polyhedron& surface, Polyhedron::Facet_const_handle facet,
-               std::vector<std::size_t>& ids) {
-    ids.clear();
-    auto h = facet->halfedge();
-    do {
-        ids.push_back(vertexIndex(surface, h->vertex()));
-        h = h->next();
-    } while (h != facet->halfedge());
-}
-
-// The vertex indices of a quadrilateral's corners, as cornerIds gives them; false when
-// the facet has another number of corners.
-bool quadIds(const Polyhedron& surface, Polyhedron::Facet_const_handle facet, std::size_t ids[4]) {
-    auto h = facet->halfedge();
-    for (int a = 0; a < 4; ++a, h = h->next()) {
-        ids[a] = vertexIndex(surface, h->vertex());
-    }
-    return h == facet->halfedge();
-}
 
 constexpr std::size_t kNotFound = std::numeric_limits<std::size_t>::max();
 
-// The one place of `id` in [first, last), or kNotFound when it is absent or repeated.
-std::size_t uniquePlace(const std::uint32_t* first, const std::uint32_t* last, std::size_t id) {
+// The one place of `id` among the `count` corners cornerAt(0 .. count-1), or
+// kNotFound when it is absent or repeated.
+template <class CornerAt>
+std::size_t uniquePlace(CornerAt cornerAt, std::size_t count, std::size_t id) {
     std::size_t place = kNotFound;
-    for (const std::uint32_t* p = first; p != last; ++p) {
-        if (*p == id) {
+    for (std::size_t c = 0; c < count; ++c) {
+        if (cornerAt(c) == id) {
             if (place != kNotFound) {
                 return kNotFound;
             }
-            place = static_cast<std::size_t>(p - first);
+            place = c;
         }
     }
     return place;
@@ -54,15 +33,19 @@ FacetLineage::FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side 
     const auto faceTypes = mesh.getFaceTypes();
     const auto corners = mesh.getCorners();
     faceBase_.resize(mesh.faceCount + 1);
-    cycles_.reserve(mesh.cornerCount);
-    slots_.resize(mesh.faceCount);
+    faceCycles_.reserve(mesh.cornerCount);
 
     std::vector<std::size_t> actual;
     std::uint64_t first = 0;
     std::uint32_t face = 0;
     for (auto f = surface.facets_begin(); f != surface.facets_end(); ++f, ++face) {
         const std::size_t n = faceTypes[face].y;
-        cornerIds(surface, f, actual);
+        actual.clear();
+        auto h = f->halfedge();
+        do {
+            actual.push_back(vertexIndex(surface, h->vertex()));
+            h = h->next();
+        } while (h != f->halfedge());
         if (actual.size() != n || n == 0) {
             invalidate();
             return;
@@ -82,10 +65,9 @@ FacetLineage::FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side 
                 invalidate();
                 return;
             }
-            cycles_.push_back(static_cast<std::uint32_t>(expected(c)));
+            faceCycles_.push_back(static_cast<std::uint32_t>(expected(c)));
         }
         faceBase_[face] = first;
-        slots_[face] = face;
         first += n;
     }
     faceBase_[mesh.faceCount] = first;
@@ -93,74 +75,73 @@ FacetLineage::FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side 
 
 void FacetLineage::invalidate() {
     valid_ = false;
-    faceBase_.clear();
-    cycles_.clear();
-    slots_.clear();
-    rotations_.clear();
+    faceBase_ = {};
+    faceCycles_ = {};
+    slots_ = {};
+    rotations_ = {};
+    corners_ = {};
 }
 
 void FacetLineage::beforeStep(const Polyhedron& surface) {
     oldVertices_ = surface.size_of_vertices();
     oldFacets_ = surface.size_of_facets();
-    if (valid_ && refined_) {
-        // The canonical cycles of the quadrilaterals about to be refined.
-        cycles_.resize(4 * oldFacets_);
-        std::size_t ids[4];
-        std::size_t f = 0;
-        for (auto facet = surface.facets_begin(); facet != surface.facets_end(); ++facet, ++f) {
-            quadIds(surface, facet, ids);  // checked to be one when it was made
-            for (std::size_t c = 0; c < 4; ++c) {
-                cycles_[4 * f + c] = static_cast<std::uint32_t>(ids[(c + rotations_[f]) % 4]);
-            }
-        }
-    }
 }
 
 void FacetLineage::afterStep(const Polyhedron& surface) {
     if (!valid_) {
         return;
     }
-    const std::size_t oldVertices = oldVertices_;
-    const std::size_t oldFacets = oldFacets_;
-
-    // Slots and the vertex ids of cycles are kept in 32 bits.
+    // Slots and vertex indices are kept in 32 bits.
     const std::size_t newFacets = surface.size_of_facets();
-    const std::size_t firstFacetVertex = surface.size_of_vertices() - oldFacets;
+    const std::size_t firstFacetVertex = surface.size_of_vertices() - oldFacets_;
     if (newFacets > std::numeric_limits<std::uint32_t>::max() ||
         surface.size_of_vertices() > std::numeric_limits<std::uint32_t>::max() ||
-        firstFacetVertex < oldVertices) {
+        firstFacetVertex < oldVertices_) {
         invalidate();
         return;
     }
     std::vector<std::uint32_t> newSlots(newFacets);
     std::vector<std::uint8_t> newRotations(newFacets);
+    std::vector<std::uint32_t> newCorners(4 * newFacets);
     std::vector<bool> taken(newFacets);
-    std::size_t ids[4];
-    const auto isEdgeVertex = [&](std::size_t id) { return id >= oldVertices && id < firstFacetVertex; };
+    const auto isEdgeVertex = [&](std::size_t id) { return id >= oldVertices_ && id < firstFacetVertex; };
 
     std::size_t i = 0;
     for (auto facet = surface.facets_begin(); facet != surface.facets_end(); ++facet, ++i) {
+        std::uint32_t* ids = &newCorners[4 * i];
+        auto h = facet->halfedge();
+        for (int a = 0; a < 4; ++a, h = h->next()) {
+            ids[a] = static_cast<std::uint32_t>(vertexIndex(surface, h->vertex()));
+        }
         // All refined facets are quadrilaterals with exactly one old vertex, and the
         // parent's facet vertex opposite it, edge vertices in between.
-        const bool quad = quadIds(surface, facet, ids);
         std::size_t r = 4;
         for (std::size_t a = 0; a < 4; ++a) {
-            if (ids[a] < oldVertices) {
+            if (ids[a] < oldVertices_) {
                 r = (r == 4) ? a : 5;  // 5: more than one old vertex
             }
         }
-        if (!quad || r >= 4 || ids[(r + 2) % 4] < firstFacetVertex ||
+        if (h != facet->halfedge() || r >= 4 || ids[(r + 2) % 4] < firstFacetVertex ||
             !isEdgeVertex(ids[(r + 1) % 4]) || !isEdgeVertex(ids[(r + 3) % 4])) {
             invalidate();
             return;
         }
+        // Where the old vertex stands in the parent's canonical cycle.
         const std::size_t parent = ids[(r + 2) % 4] - firstFacetVertex;
-        const std::uint32_t* cycle =
-            cycles_.data() + (refined_ ? 4 * parent : faceBase_[parent]);
-        const std::size_t cycleLength = refined_ ? 4 : faceBase_[parent + 1] - faceBase_[parent];
-        const std::size_t c = uniquePlace(cycle, cycle + cycleLength, ids[r]);
-        const std::uint64_t slot =
-            (refined_ ? std::uint64_t{4} * slots_[parent] : faceBase_[parent]) + c;
+        std::size_t c;
+        std::uint64_t slot;
+        if (refined_) {
+            const std::uint32_t* parentCorners = &corners_[4 * parent];
+            const unsigned parentRotation = rotations_[parent];
+            c = uniquePlace([&](std::size_t k) { return parentCorners[(k + parentRotation) & 3]; }, 4,
+                            ids[r]);
+            slot = std::uint64_t{4} * slots_[parent] + c;
+        } else {
+            const std::uint32_t* cycle = &faceCycles_[faceBase_[parent]];
+            c = uniquePlace([&](std::size_t k) { return cycle[k]; },
+                            faceBase_[parent + 1] - faceBase_[parent], ids[r]);
+            slot = faceBase_[parent] + c;
+        }
         if (c == kNotFound || slot >= newFacets || taken[slot]) {
             invalidate();
             return;
@@ -171,7 +152,9 @@ void FacetLineage::afterStep(const Polyhedron& surface) {
     }
     slots_.swap(newSlots);
     rotations_.swap(newRotations);
-    cycles_.clear();
-    cycles_.shrink_to_fit();
-    refined_ = true;
+    corners_.swap(newCorners);
+    if (!refined_) {
+        faceCycles_ = {};  // only the first step needs them
+        refined_ = true;
+    }
 }

@@ -38,14 +38,18 @@ public:
     FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side side);
 
     // Call around each refinement step of `surface` (refineOneStep): before it, to
-    // note the facets about to be refined, and after it, to name the new ones.
+    // note the surface's size, and after it, to name the new facets.
     void beforeStep(const Polyhedron& surface);
     void afterStep(const Polyhedron& surface);
 
     bool valid() const { return valid_; }
-    // Per facet, in the surface's facet order.
+    // Per facet, in the surface's facet order, once refined at least one step:
     const std::vector<std::uint32_t>& slots() const { return slots_; }
     const std::vector<std::uint8_t>& rotations() const { return rotations_; }
+    // ...and the 0-based vertex indices of its four corners, in CGAL's cycle (four
+    // entries per facet). Read while naming the facets, they spare the hand-over
+    // another walk over the surface.
+    const std::vector<std::uint32_t>& corners() const { return corners_; }
 
 private:
     void invalidate();
@@ -55,10 +59,11 @@ private:
     std::size_t oldVertices_ = 0;  // of the surface before the step
     std::size_t oldFacets_ = 0;
     // faceBase_[k]: the first-step slot of face k's child at canonical corner 0, which is
-    // also where face k's canonical cycle starts in cycles_ before the first step.
+    // also where face k's canonical cycle starts in faceCycles_.
     std::vector<std::uint64_t> faceBase_;
-    // Vertex ids of the canonical cycles of the facets about to be refined.
-    std::vector<std::uint32_t> cycles_;
+    // The vertex indices of the input faces' corners in canonical order.
+    std::vector<std::uint32_t> faceCycles_;
     std::vector<std::uint32_t> slots_;
     std::vector<std::uint8_t> rotations_;
+    std::vector<std::uint32_t> corners_;
 };

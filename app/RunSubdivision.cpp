@@ -69,23 +69,18 @@ void buildPhase(const char* beginLine, Polyhedron& surface, Builder& builder, CG
 }
 
 // Refines a surface by `steps` steps: one timed phase with its two console lines.
-// With a lineage, every new facet is named by its descent so that the two surfaces
-// can be paired; that bookkeeping is timed as pairing, apart from the refinement.
-void refinePhase(const char* beginLine, Polyhedron& surface, FacetLineage* lineage, int steps,
+// Every new facet is named by its descent, so that the two surfaces can be paired;
+// that bookkeeping is timed as pairing, apart from the refinement.
+void refinePhase(const char* beginLine, Polyhedron& surface, FacetLineage& lineage, int steps,
                  CGAL::Timer& timer, PhaseClock& clock, double PhaseTimes::*phase) {
     timer.start();
     progress(beginLine);
     for (int i = 0; i < steps; ++i) {
-        if (lineage != nullptr) {
-            lineage->beforeStep(surface);
-            clock.lap(&PhaseTimes::pairing);
-        }
+        lineage.beforeStep(surface);
         refineOneStep(surface);
         clock.lap(phase);
-        if (lineage != nullptr) {
-            lineage->afterStep(surface);
-            clock.lap(&PhaseTimes::pairing);
-        }
+        lineage.afterStep(surface);
+        clock.lap(&PhaseTimes::pairing);
     }
     endPhase(timer, steps);
 }
@@ -117,18 +112,15 @@ void runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, PhaseTimes
                        phaseTimer, clock);
             positionsBuilt = positionBuilder.succeeded();
 
-            std::optional<FacetLineage> lineage;
-            if (withTexture) {
-                lineage.emplace(meshPolyhedron, mesh, FacetLineage::Side::kPositions);
-                clock.lap(&PhaseTimes::pairing);
-            }
-            refinePhase("Begin To Subdividing Mesh\n", meshPolyhedron, lineage ? &*lineage : nullptr,
-                        steps, phaseTimer, clock, &PhaseTimes::refinePositions);
+            FacetLineage lineage(meshPolyhedron, mesh, FacetLineage::Side::kPositions);
+            clock.lap(&PhaseTimes::pairing);
+            refinePhase("Begin To Subdividing Mesh\n", meshPolyhedron, lineage, steps, phaseTimer,
+                        clock, &PhaseTimes::refinePositions);
 
-            takePositions(meshPolyhedron, refined);
+            takePositions(meshPolyhedron, &lineage, refined);
             clock.lap(&PhaseTimes::handOver);
-            if (lineage) {
-                pairing.emplace(*lineage);
+            if (withTexture) {
+                pairing.emplace(lineage);
                 clock.lap(&PhaseTimes::pairing);
             }
         }
@@ -140,7 +132,7 @@ void runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, PhaseTimes
             buildPhase("Begin To Build Polyhedron UV\n", uvPolyhedron, uvBuilder, phaseTimer, clock);
             FacetLineage lineage(uvPolyhedron, mesh, FacetLineage::Side::kTexture);
             clock.lap(&PhaseTimes::pairing);
-            refinePhase("Begin To Subdividing UV\n", uvPolyhedron, &lineage, steps, phaseTimer, clock,
+            refinePhase("Begin To Subdividing UV\n", uvPolyhedron, lineage, steps, phaseTimer, clock,
                         &PhaseTimes::refineTexture);
 
             const bool textured = positionsBuilt && uvBuilder.succeeded() &&

@@ -102,7 +102,7 @@ TEST(FacetPairingTest, SurfacesThatDoNotMatchTheFacesDoNotPair) {
     refineStep(grid.positions, positions);
     refineStep(grid.texture, texture);
     RefinedMesh refined;
-    takePositions(grid.positions, refined);
+    takePositions(grid.positions, &positions, refined);
     EXPECT_FALSE(takeTexture(grid.texture, texture, FacetPairing(positions), refined));
     EXPECT_FALSE(refined.textured);
 }

@@ -58,16 +58,19 @@ TEST(HandOverTest, SameBytesAsThroughThePrinter) {
             const std::string reference = write(test::readPrintedSurfaces(
                 test::printSurface(positions), test::printSurface(texture), textureLineage, pairing));
             RefinedMesh direct;
-            takePositions(positions, direct);
+            takePositions(positions, &positionLineage, direct);
             ASSERT_TRUE(takeTexture(texture, textureLineage, pairing, direct));
             EXPECT_EQ(write(direct), reference) << name << ", " << steps << " steps";
 
-            // Without texture coordinates too.
-            RefinedMesh geometry;
-            takePositions(positions, geometry);
-            FacetLineage none(positions, ObjMesh(), FacetLineage::Side::kPositions);
-            EXPECT_EQ(write(geometry),
-                      write(test::readPrintedSurfaces(test::printSurface(positions), "", none, pairing)));
+            // Without texture coordinates, with the corners read by the lineage or by
+            // a walk of their own.
+            const std::string geometry =
+                write(test::readPrintedSurfaces(test::printSurface(positions), "", textureLineage, pairing));
+            RefinedMesh fromLineage, fromWalk;
+            takePositions(positions, &positionLineage, fromLineage);
+            takePositions(positions, nullptr, fromWalk);
+            EXPECT_EQ(write(fromLineage), geometry);
+            EXPECT_EQ(write(fromWalk), geometry);
         }
     }
 }
