@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "builders/Polyhedron.h"
@@ -50,6 +51,8 @@ public:
     // entries per facet). Read while naming the facets, they spare the hand-over
     // another walk over the surface.
     const std::vector<std::uint32_t>& corners() const { return corners_; }
+    // Hands the corners over, leaving none.
+    std::vector<std::uint32_t> releaseCorners() { return std::move(corners_); }
 
 private:
     void invalidate();

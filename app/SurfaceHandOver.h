@@ -11,10 +11,10 @@
 // of each facet's halfedge()), so the file comes out byte for byte as it would
 // through the printed text.
 
-// Takes the positions and the position index of every facet corner. The corners come
-// from `lineage` when it is given and valid (it has read them already), otherwise
-// from a walk over the surface.
-void takePositions(const Polyhedron& surface, const FacetLineage* lineage, RefinedMesh& mesh);
+// Takes the positions and the position index of every facet corner. The corners are
+// taken over from `lineage` when it is given and valid (it has read them already),
+// otherwise read by a walk over the surface.
+void takePositions(const Polyhedron& surface, FacetLineage* lineage, RefinedMesh& mesh);
 
 // Takes the texture coordinates and gives every corner taken by takePositions the
 // texture index that lies over it, found through the facets' common descent. False

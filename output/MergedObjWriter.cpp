@@ -65,6 +65,9 @@ bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
         out.number(p.z);
         out.character('\n');
     }
+    if (mesh.textured && mesh.textureCorners.size() != mesh.positionCorners.size()) {
+        return false;  // never write a facet line that names no texture coordinate
+    }
     if (mesh.textured) {
         for (const auto& t : mesh.uvs) {
             out.reserveLine();
@@ -75,15 +78,15 @@ bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
             out.character('\n');
         }
     }
-    for (std::size_t c = 0; c + 4 <= mesh.corners.size(); c += 4) {
+    for (std::size_t c = 0; c + 4 <= mesh.positionCorners.size(); c += 4) {
         out.reserveLine();
         out.character('f');
         for (std::size_t j = c; j < c + 4; ++j) {
             out.character(' ');
-            out.number(mesh.corners[j].x);
+            out.number(mesh.positionCorners[j] + 1);
             if (mesh.textured) {
                 out.character('/');
-                out.number(mesh.corners[j].y);
+                out.number(mesh.textureCorners[j] + 1);
             }
         }
         out.character('\n');

@@ -7,15 +7,16 @@
 
 // The refined mesh as the writer takes it: the vertices of the refined position
 // surface, those of the refined texture surface, and four corners per refined facet
-// (all refined facets are quadrilaterals), each pairing a 1-based position index with
-// a 1-based texture index.
+// (all refined facets are quadrilaterals), each naming a position and, when textured,
+// the texture coordinate over it. Indices are 0-based here; the file's are 1-based.
 struct RefinedMesh {
     std::vector<vec3<float>> positions;
     std::vector<vec2<float>> uvs;
-    std::vector<vec2<std::uint32_t>> corners;
-    // Whether the corners carry texture indices. Without them the facets are written
-    // with position indices alone, and no "vt" lines.
+    std::vector<std::uint32_t> positionCorners;
+    std::vector<std::uint32_t> textureCorners;  // as many as positionCorners when textured
+    // Without texture the facets are written with position indices alone, and no
+    // "vt" lines.
     bool textured = false;
 
-    std::uint64_t facetCount() const { return corners.size() / 4; }
+    std::uint64_t facetCount() const { return positionCorners.size() / 4; }
 };

@@ -102,8 +102,9 @@ TEST(FacetPairingTest, SurfacesThatDoNotMatchTheFacesDoNotPair) {
     refineStep(grid.positions, positions);
     refineStep(grid.texture, texture);
     RefinedMesh refined;
+    const FacetPairing pairing(positions);
     takePositions(grid.positions, &positions, refined);
-    EXPECT_FALSE(takeTexture(grid.texture, texture, FacetPairing(positions), refined));
+    EXPECT_FALSE(takeTexture(grid.texture, texture, pairing, refined));
     EXPECT_FALSE(refined.textured);
 }
 

@@ -49,9 +49,9 @@ RefinedMesh readPrintedSurfaces(const std::string& meshText, const std::string& 
         },
         [&](std::istringstream& words) {
             for (int j = 0; j < 4; ++j) {
-                vec2<std::uint32_t> corner;
-                words >> corner.x;
-                mesh.corners.push_back(corner);
+                std::uint32_t index = 0;
+                words >> index;
+                mesh.positionCorners.push_back(index - 1);
             }
         });
     if (uvText.empty()) {
@@ -72,11 +72,12 @@ RefinedMesh readPrintedSurfaces(const std::string& meshText, const std::string& 
                 textureCorners.push_back(index);
             }
         });
+    mesh.textureCorners.resize(textureCorners.size());
     for (std::size_t t = 0; t < textureCorners.size() / 4; ++t) {
         const std::uint32_t p = pairing.positionFacet(textureLineage.slots()[t]);
         for (unsigned a = 0; a < 4; ++a) {
-            mesh.corners[4 * p + a].y =
-                textureCorners[4 * t + pairing.textureCorner(p, a, textureLineage.rotations()[t])];
+            mesh.textureCorners[4 * p + a] =
+                textureCorners[4 * t + pairing.textureCorner(p, a, textureLineage.rotations()[t])] - 1;
         }
     }
     mesh.textured = true;
