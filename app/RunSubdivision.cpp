@@ -5,11 +5,13 @@
 #include <exception>
 #include <iostream>
 #include <optional>
+#include <string>
 
 #include <CGAL/Timer.h>
 
 #include "app/FacetLineage.h"
 #include "app/FacetPairing.h"
+#include "app/MemoryBudget.h"
 #include "app/Refinement.h"
 #include "app/SurfaceHandOver.h"
 #include "builders/PlaneBuilder.h"
@@ -85,70 +87,97 @@ void refinePhase(const char* beginLine, Polyhedron& surface, FacetLineage& linea
     endPhase(timer, steps);
 }
 
-void writeOutput(const RefinedMesh& refined, const char* outputPath) {
-    OutputFile file;
-    if (!file.open(outputPath) || !writeMergedObj(refined, file) || !file.close()) {
+bool writeOutput(const RefinedMesh& refined, const char* outputPath) {
+    OutputFile file(outputPath);
+    if (!file.open() || !writeMergedObj(refined, file) || !file.commit()) {
         std::cerr << "ERROR : Can't write to [" << outputPath << "]" << std::endl;
+        return false;
     }
+    return true;
 }
 
 }  // namespace
 
-void runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, PhaseTimes* times) {
+Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, PhaseTimes* times) {
     PhaseClock clock(times);
-    try {
-        CGAL::Timer phaseTimer;
-        const bool withTexture = mesh.uvCount != 0;
-        RefinedMesh refined;
-        std::optional<FacetPairing> pairing;
-        bool positionsBuilt = false;
+    CGAL::Timer phaseTimer;
+    const bool withTexture = mesh.uvCount != 0;
+    Refinement result;
+    std::optional<FacetPairing> pairing;
 
-        // Only one refined surface is held at a time: the position surface is handed
-        // over and released before the texture surface is built.
-        {
-            TriQuadBuilder<HDS> positionBuilder(&mesh);
-            Polyhedron meshPolyhedron;
-            buildPhase("Begin To Build Polyhedron Mesh\n", meshPolyhedron, positionBuilder,
-                       phaseTimer, clock);
-            positionsBuilt = positionBuilder.succeeded();
+    // Only one refined surface is held at a time: the position surface is handed
+    // over and released before the texture surface is built.
+    {
+        TriQuadBuilder<HDS> positionBuilder(&mesh);
+        Polyhedron meshPolyhedron;
+        buildPhase("Begin To Build Polyhedron Mesh\n", meshPolyhedron, positionBuilder, phaseTimer,
+                   clock);
+        result.hasOutput = positionBuilder.succeeded();
 
-            FacetLineage lineage(meshPolyhedron, mesh, FacetLineage::Side::kPositions);
-            clock.lap(&PhaseTimes::pairing);
-            refinePhase("Begin To Subdividing Mesh\n", meshPolyhedron, lineage, steps, phaseTimer,
-                        clock, &PhaseTimes::refinePositions);
+        FacetLineage lineage(meshPolyhedron, mesh, FacetLineage::Side::kPositions);
+        clock.lap(&PhaseTimes::pairing);
+        refinePhase("Begin To Subdividing Mesh\n", meshPolyhedron, lineage, steps, phaseTimer, clock,
+                    &PhaseTimes::refinePositions);
 
-            takePositions(meshPolyhedron, &lineage, refined);
+        if (result.hasOutput) {
+            takePositions(meshPolyhedron, &lineage, result.mesh);
             clock.lap(&PhaseTimes::handOver);
             if (withTexture) {
                 pairing.emplace(lineage);
                 clock.lap(&PhaseTimes::pairing);
             }
         }
-        clock.lap(&PhaseTimes::handOver);  // releasing the surface
+    }
+    clock.lap(&PhaseTimes::handOver);  // releasing the surface
 
-        if (withTexture) {
-            PlaneBuilder<HDS> uvBuilder(&mesh);
-            Polyhedron uvPolyhedron;
-            buildPhase("Begin To Build Polyhedron UV\n", uvPolyhedron, uvBuilder, phaseTimer, clock);
-            FacetLineage lineage(uvPolyhedron, mesh, FacetLineage::Side::kTexture);
-            clock.lap(&PhaseTimes::pairing);
-            refinePhase("Begin To Subdividing UV\n", uvPolyhedron, lineage, steps, phaseTimer, clock,
-                        &PhaseTimes::refineTexture);
+    if (withTexture) {
+        PlaneBuilder<HDS> uvBuilder(&mesh);
+        Polyhedron uvPolyhedron;
+        buildPhase("Begin To Build Polyhedron UV\n", uvPolyhedron, uvBuilder, phaseTimer, clock);
+        FacetLineage lineage(uvPolyhedron, mesh, FacetLineage::Side::kTexture);
+        clock.lap(&PhaseTimes::pairing);
+        refinePhase("Begin To Subdividing UV\n", uvPolyhedron, lineage, steps, phaseTimer, clock,
+                    &PhaseTimes::refineTexture);
 
-            const bool textured = positionsBuilt && uvBuilder.succeeded() &&
-                                  takeTexture(uvPolyhedron, lineage, *pairing, refined);
-            clock.lap(&PhaseTimes::handOver);
-            if (!textured) {
-                std::cerr << "ERROR : Texture coordinates dropped, their layout could not be "
-                             "refined with the mesh ["
-                          << outputPath << "]" << std::endl;
-            }
+        if (!uvBuilder.succeeded()) {
+            result.clean = false;  // the builder said why
         }
-        clock.lap(&PhaseTimes::handOver);  // releasing the surface
+        if (result.hasOutput &&
+            !(uvBuilder.succeeded() && takeTexture(uvPolyhedron, lineage, *pairing, result.mesh))) {
+            // Written without texture rather than with texture indices that name nothing.
+            std::cerr << "ERROR : Texture coordinates dropped, their layout could not be refined "
+                         "with the mesh ["
+                      << outputName << "]" << std::endl;
+            result.clean = false;
+        }
+        clock.lap(&PhaseTimes::handOver);
+    }
+    clock.lap(&PhaseTimes::handOver);  // releasing the surface
+    if (!result.hasOutput) {
+        result.clean = false;  // the builder said why
+    }
+    return result;
+}
 
-        writeOutput(refined, outputPath);
-        clock.lap(&PhaseTimes::write);
+bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, PhaseTimes* times) {
+    try {
+        const std::string refusal = memoryRefusal(mesh, steps, availableMemory());
+        if (!refusal.empty()) {
+            std::cerr << refusal << std::endl;
+            return false;
+        }
+        Refinement refinement = refineMesh(mesh, steps, outputPath, times);
+        if (!refinement.hasOutput) {
+            return false;  // nothing to write: the output path stays as it was
+        }
+        const auto start = std::chrono::steady_clock::now();
+        const bool written = writeOutput(refinement.mesh, outputPath);
+        if (times != nullptr) {
+            times->write += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        }
+        return written && refinement.clean;
     } catch (const std::exception& e) {
         std::cerr << e.what() << std::endl;
+        return false;
     }
 }

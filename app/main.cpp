@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
         steps = 3;
     }
     ObjMesh mesh(argv[2]);
-    runSubdivision(mesh, argv[3], steps);
-    return 0;
+    const bool clean = runSubdivision(mesh, argv[3], steps);
+    // 1 whenever an error was reported, even if a file was written (one without its
+    // texture, say): scripts must be able to tell.
+    return (clean && !mesh.loadFailed()) ? 0 : 1;
 }

@@ -90,20 +90,20 @@ std::uint32_t checkedCount(std::size_t n) {
 }  // namespace
 
 ObjMesh::ObjMesh(const char* path) : path_(path) {
-    std::string text;
-    switch (readWholeFile(path, text)) {
-        case ReadResult::kNotFound:
-            std::cerr << "ERROR : Can't Find [" << path << "]" << std::endl;
-            loadFailed_ = true;
-            return;
-        case ReadResult::kReadError:
-            std::cerr << "ERROR : Can't read [" << path << "]" << std::endl;
-            loadFailed_ = true;
-            return;
-        case ReadResult::kRead:
-            break;
-    }
     try {
+        std::string text;
+        switch (readWholeFile(path, text)) {
+            case ReadResult::kNotFound:
+                std::cerr << "ERROR : Can't Find [" << path << "]" << std::endl;
+                loadFailed_ = true;
+                return;
+            case ReadResult::kReadError:
+                std::cerr << "ERROR : Can't read [" << path << "]" << std::endl;
+                loadFailed_ = true;
+                return;
+            case ReadResult::kRead:
+                break;
+        }
         parse(text);
     } catch (const std::exception& e) {
         // Leave the record empty: no count may promise more than its array holds.
