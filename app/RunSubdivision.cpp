@@ -24,9 +24,8 @@ namespace {
 
 // Progress lines go out at once, so that they keep their place among error lines
 // when both streams share a console or a log.
-template <typename... Args>
-void progress(const char* format, Args... args) {
-    std::printf(format, args...);
+void progress(const char* line) {
+    std::fputs(line, stdout);
     std::fflush(stdout);
 }
 
@@ -35,10 +34,11 @@ void progress(const char* format, Args... args) {
 void endPhase(CGAL::Timer& timer, int steps = 0) {
     timer.stop();
     if (steps > 0) {
-        progress("Finish [%d] Steps In [%f] Second\n", steps, timer.time());
+        std::printf("Finish [%d] Steps In [%f] Second\n", steps, timer.time());
     } else {
-        progress("Finished In [%f] Second\n", timer.time());
+        std::printf("Finished In [%f] Second\n", timer.time());
     }
+    std::fflush(stdout);
     timer.reset();
 }
 

@@ -6,6 +6,7 @@
 
 #include <CGAL/Polyhedron_incremental_builder_3.h>
 
+#include "builders/SurfaceCheck.h"
 #include "mesh/ObjMesh.h"
 
 // The walk both surface builders share: one vertex per entry of their vertex source,
@@ -15,8 +16,9 @@
 //
 // Returns true when the surface was built. On failure the structure is left empty:
 // a face CGAL rejects (its own diagnostic goes to standard error when `verbose`), a
-// face whose corners could not be read, no faces at all (`emptyMessage`), or a
-// std::exception (its text goes to standard error).
+// face whose corners could not be read, no faces at all (`emptyMessage`), faces
+// that CGAL accepts but links into an unsound structure, or a std::exception (its
+// text goes to standard error).
 template <class HDS, class PointOf, class IndexOf>
 bool buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const char* emptyMessage,
                   std::uint32_t vertexCount, PointOf pointOf, IndexOf indexOf) {
@@ -63,6 +65,12 @@ bool buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const char* empty
             return false;
         }
         builder.end_surface();
+        if (!isSoundSurface(hds)) {
+            hds.clear();
+            std::cerr << "ERROR : The faces of [" << mesh.sourcePath()
+                      << "] don't link into a surface the refinement can take" << std::endl;
+            return false;
+        }
         return true;
     } catch (const std::exception& e) {
         // The builder may have stopped inside a facet: don't keep half-linked pieces.

@@ -247,3 +247,18 @@ TEST(FailureTest, MemoryRefusalMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FailureTest, FacesCgalLinksIntoABrokenSurfaceAreRefused) {
+    // Found by fuzzing: CGAL's builder accepts these faces, and refining what it
+    // built never ends.
+    test::TempDir dir;
+    const std::string input = test::dataFile("pillow_touching_a_triangle.obj");
+    test::RunResult r = test::runTool({"1", input, dir.file("out.obj")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ERROR : The faces of [" + input + "] don't link into a surface the refinement can take\n");
+    EXPECT_FALSE(test::fileExists(dir.file("out.obj")));
+}
+
+}  // namespace
