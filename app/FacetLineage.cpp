@@ -1,5 +1,6 @@
 #include "app/FacetLineage.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -157,4 +158,24 @@ void FacetLineage::afterStep(const Polyhedron& surface) {
         faceCycles_ = {};  // only the first step needs them
         refined_ = true;
     }
+    ++steps_;
+}
+
+std::vector<std::uint32_t> FacetLineage::inputFaces() const {
+    if (!valid_ || steps_ == 0) {
+        return {};
+    }
+    // A facet's slot after the first step, shifted back by two bits per later step,
+    // is the slot of its first-step ancestor; faceBase_ says whose child that is.
+    std::vector<std::uint32_t> faceOfFirstSlot(faceBase_.back());
+    for (std::size_t face = 0; face + 1 < faceBase_.size(); ++face) {
+        std::fill(faceOfFirstSlot.begin() + faceBase_[face], faceOfFirstSlot.begin() + faceBase_[face + 1],
+                  static_cast<std::uint32_t>(face));
+    }
+    const int shift = 2 * (steps_ - 1);
+    std::vector<std::uint32_t> faces(slots_.size());
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        faces[i] = faceOfFirstSlot[slots_[i] >> shift];
+    }
+    return faces;
 }

@@ -51,6 +51,8 @@ public:
     // entries per facet). Read while naming the facets, they spare the hand-over
     // another walk over the surface.
     const std::vector<std::uint32_t>& corners() const { return corners_; }
+    // Per facet, in facet order: the input face it descends from.
+    std::vector<std::uint32_t> inputFaces() const;
     // Hands the corners over, leaving none.
     std::vector<std::uint32_t> releaseCorners() { return std::move(corners_); }
 
@@ -59,6 +61,7 @@ private:
 
     bool valid_ = true;
     bool refined_ = false;
+    int steps_ = 0;
     std::size_t oldVertices_ = 0;  // of the surface before the step
     std::size_t oldFacets_ = 0;
     // faceBase_[k]: the first-step slot of face k's child at canonical corner 0, which is

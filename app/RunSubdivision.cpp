@@ -14,9 +14,12 @@
 #include "app/MemoryBudget.h"
 #include "app/Refinement.h"
 #include "app/SurfaceHandOver.h"
+#include "builders/FaceOrientationRepair.h"
 #include "builders/PlaneBuilder.h"
 #include "builders/Polyhedron.h"
+#include "builders/TextureSeamSplit.h"
 #include "builders/TriQuadBuilder.h"
+#include "output/MaterialLibraryPath.h"
 #include "output/MergedObjWriter.h"
 #include "output/OutputFile.h"
 
@@ -59,17 +62,6 @@ private:
     std::chrono::steady_clock::time_point last_ = std::chrono::steady_clock::now();
 };
 
-// Builds a surface with `builder`: one timed phase with its two console lines.
-template <class Builder>
-void buildPhase(const char* beginLine, Polyhedron& surface, Builder& builder, CGAL::Timer& timer,
-                PhaseClock& clock) {
-    progress(beginLine);
-    timer.start();
-    surface.delegate(builder);
-    endPhase(timer);
-    clock.lap(&PhaseTimes::build);
-}
-
 // Refines a surface by `steps` steps: one timed phase with its two console lines.
 // Every new facet is named by its descent, so that the two surfaces can be paired;
 // that bookkeeping is timed as pairing, apart from the refinement.
@@ -87,6 +79,30 @@ void refinePhase(const char* beginLine, Polyhedron& surface, FacetLineage& linea
     endPhase(timer, steps);
 }
 
+// Gives every refined facet the material of the face it descends from, and the
+// library lines their paths as seen from the output's directory.
+void takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char* outputPath,
+                   Refinement& result) {
+    RefinedMesh& refined = result.mesh;
+    for (const std::string& library : faces.materialLibraries) {
+        refined.materialLibraries.push_back(
+            rewriteMaterialLibraries(library, faces.sourcePath(), outputPath));
+    }
+    const std::vector<std::uint32_t> inputFaces = lineage.inputFaces();
+    if (inputFaces.size() != refined.facetCount()) {
+        std::cerr << "ERROR : Materials dropped, the refined facets could not be traced to their "
+                     "faces ["
+                  << outputPath << "]" << std::endl;
+        result.clean = false;
+        return;
+    }
+    refined.materialNames = faces.materialNames;
+    refined.facetMaterials.resize(inputFaces.size());
+    for (std::size_t f = 0; f < inputFaces.size(); ++f) {
+        refined.facetMaterials[f] = faces.faceMaterials[inputFaces[f]];
+    }
+}
+
 bool writeOutput(const RefinedMesh& refined, const char* outputPath) {
     OutputFile file(outputPath);
     if (!file.open() || !writeMergedObj(refined, file) || !file.commit()) {
@@ -94,6 +110,64 @@ bool writeOutput(const RefinedMesh& refined, const char* outputPath) {
         return false;
     }
     return true;
+}
+
+// Builds the position surface. When CGAL refuses the faces, tries them again oriented
+// and split by orientFaces; `repaired` then holds the faces the surface was built
+// from. Only when that fails too is the refusal reported, as the plain build reports
+// it. Returns the record the surface was built from, or null.
+const ObjMesh* buildPositions(const ObjMesh& mesh, Polyhedron& surface, std::optional<ObjMesh>& repaired) {
+    TriQuadBuilder<HDS> plain(&mesh, /*verbose=*/false);
+    surface.delegate(plain);
+    if (plain.succeeded()) {
+        return &mesh;
+    }
+    if (plain.outcome() != BuildOutcome::kRejected) {
+        return nullptr;  // reported already; no other face list can help
+    }
+    if (std::optional<OrientedFaces> oriented = orientFaces(mesh)) {
+        TriQuadBuilder<HDS> builder(&oriented->mesh, false);
+        surface.delegate(builder);
+        if (builder.succeeded()) {
+            std::printf("Warning : Turned %zu faces and split %zu vertices of [%s] to build its surface\n",
+                        oriented->turnedFaces, oriented->splitVertices, mesh.sourcePath().c_str());
+            repaired = std::move(oriented->mesh);
+            return &*repaired;
+        }
+    }
+    TriQuadBuilder<HDS> reporting(&mesh, true);
+    surface.delegate(reporting);
+    return nullptr;
+}
+
+// Builds the texture surface from the faces the position surface was built from. When
+// CGAL refuses the layout, tries it again with a texture vertex per position and
+// texture coordinate (splitTextureSeams); only when that fails too is the refusal
+// reported. Returns the record the surface was built from, or null.
+const ObjMesh* buildTexture(const ObjMesh& mesh, Polyhedron& surface, std::optional<ObjMesh>& repaired) {
+    PlaneBuilder<HDS> plain(&mesh, /*verbose=*/false);
+    surface.delegate(plain);
+    if (plain.succeeded()) {
+        return &mesh;
+    }
+    if (plain.outcome() != BuildOutcome::kRejected) {
+        return nullptr;
+    }
+    if (std::optional<SplitTexture> split = splitTextureSeams(mesh)) {
+        PlaneBuilder<HDS> builder(&split->mesh, false);
+        surface.delegate(builder);
+        if (builder.succeeded()) {
+            std::printf(
+                "Warning : Split %u shared texture coordinates into %u to build the texture layout "
+                "of [%s]\n",
+                split->sharedBefore, split->after, mesh.sourcePath().c_str());
+            repaired = std::move(split->mesh);
+            return &*repaired;
+        }
+    }
+    PlaneBuilder<HDS> reporting(&mesh, true);
+    surface.delegate(reporting);
+    return nullptr;
 }
 
 }  // namespace
@@ -104,17 +178,24 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, Ph
     const bool withTexture = mesh.uvCount != 0;
     Refinement result;
     std::optional<FacetPairing> pairing;
+    std::optional<ObjMesh> repairedFaces;
+    const ObjMesh* faces = &mesh;  // the faces the position surface was built from
 
     // Only one refined surface is held at a time: the position surface is handed
     // over and released before the texture surface is built.
     {
-        TriQuadBuilder<HDS> positionBuilder(&mesh);
         Polyhedron meshPolyhedron;
-        buildPhase("Begin To Build Polyhedron Mesh\n", meshPolyhedron, positionBuilder, phaseTimer,
-                   clock);
-        result.hasOutput = positionBuilder.succeeded();
+        progress("Begin To Build Polyhedron Mesh\n");
+        phaseTimer.start();
+        const ObjMesh* built = buildPositions(mesh, meshPolyhedron, repairedFaces);
+        endPhase(phaseTimer);
+        clock.lap(&PhaseTimes::build);
+        result.hasOutput = built != nullptr;
+        if (built != nullptr) {
+            faces = built;
+        }
 
-        FacetLineage lineage(meshPolyhedron, mesh, FacetLineage::Side::kPositions);
+        FacetLineage lineage(meshPolyhedron, *faces, FacetLineage::Side::kPositions);
         clock.lap(&PhaseTimes::pairing);
         refinePhase("Begin To Subdividing Mesh\n", meshPolyhedron, lineage, steps, phaseTimer, clock,
                     &PhaseTimes::refinePositions);
@@ -126,24 +207,33 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, Ph
                 pairing.emplace(lineage);
                 clock.lap(&PhaseTimes::pairing);
             }
+            if (faces->faceMaterials) {
+                takeMaterials(*faces, lineage, outputName, result);
+                clock.lap(&PhaseTimes::handOver);
+            }
         }
     }
     clock.lap(&PhaseTimes::handOver);  // releasing the surface
 
     if (withTexture) {
-        PlaneBuilder<HDS> uvBuilder(&mesh);
         Polyhedron uvPolyhedron;
-        buildPhase("Begin To Build Polyhedron UV\n", uvPolyhedron, uvBuilder, phaseTimer, clock);
-        FacetLineage lineage(uvPolyhedron, mesh, FacetLineage::Side::kTexture);
+        std::optional<ObjMesh> repairedLayout;
+        progress("Begin To Build Polyhedron UV\n");
+        phaseTimer.start();
+        const ObjMesh* layout = buildTexture(*faces, uvPolyhedron, repairedLayout);
+        endPhase(phaseTimer);
+        clock.lap(&PhaseTimes::build);
+
+        FacetLineage lineage(uvPolyhedron, layout != nullptr ? *layout : *faces, FacetLineage::Side::kTexture);
         clock.lap(&PhaseTimes::pairing);
         refinePhase("Begin To Subdividing UV\n", uvPolyhedron, lineage, steps, phaseTimer, clock,
                     &PhaseTimes::refineTexture);
 
-        if (!uvBuilder.succeeded()) {
+        if (layout == nullptr) {
             result.clean = false;  // the builder said why
         }
         if (result.hasOutput &&
-            !(uvBuilder.succeeded() && takeTexture(uvPolyhedron, lineage, *pairing, result.mesh))) {
+            !(layout != nullptr && takeTexture(uvPolyhedron, lineage, *pairing, result.mesh))) {
             // Written without texture rather than with texture indices that name nothing.
             std::cerr << "ERROR : Texture coordinates dropped, their layout could not be refined "
                          "with the mesh ["

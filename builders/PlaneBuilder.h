@@ -16,17 +16,18 @@ public:
 
     void operator()(HDS& hds) override {
         const auto uvs = mesh->getUVs();
-        built = buildSurface(
+        outcome_ = buildSurface(
             hds, *mesh, verbose, "ERROR : NULL 2D Data", mesh->uvCount,
             [&](std::uint32_t i) { return typename HDS::Vertex::Point(uvs[i].x, uvs[i].y, 0.0f); },
             [](const vec2<unsigned int>& corner) { return corner.y; });
     }
 
-    // Whether the last application produced a surface.
-    bool succeeded() const { return built; }
+    // How the last application went.
+    BuildOutcome outcome() const { return outcome_; }
+    bool succeeded() const { return outcome_ == BuildOutcome::kBuilt; }
 
 private:
     const ObjMesh* mesh;
     bool verbose;
-    bool built = false;
+    BuildOutcome outcome_ = BuildOutcome::kException;
 };

@@ -14,19 +14,26 @@
 // builders walk the faces identically, so that whenever both succeed facet k of one
 // surface lies over facet k of the other, corner j over corner j.
 //
-// Returns true when the surface was built. On failure the structure is left empty:
-// a face CGAL rejects (its own diagnostic goes to standard error when `verbose`), a
-// face whose corners could not be read, no faces at all (`emptyMessage`), faces
-// that CGAL accepts but links into an unsound structure, or a std::exception (its
-// text goes to standard error).
+// How a build ended. On any failure the structure is left empty.
+enum class BuildOutcome {
+    kBuilt,
+    kNoFaces,     // reported with the builder's own message
+    kUnreadFace,  // a face whose corners could not be read; reported
+    kRejected,    // CGAL refused the faces, or linked them unsoundly; reported when verbose
+    kException,   // a std::exception, its text reported
+};
+
+// Builds the surface and says how it went. Only a kRejected build may succeed from
+// another face list (a repaired one), so only its report depends on `verbose`: CGAL's
+// diagnostics and the message for an unsound structure.
 template <class HDS, class PointOf, class IndexOf>
-bool buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const char* emptyMessage,
+BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const char* emptyMessage,
                   std::uint32_t vertexCount, PointOf pointOf, IndexOf indexOf) {
     try {
         CGAL::Polyhedron_incremental_builder_3<HDS> builder(hds, verbose);
         if (mesh.faceCount == 0) {
             std::cerr << emptyMessage << std::endl;
-            return false;
+            return BuildOutcome::kNoFaces;
         }
         builder.begin_surface(vertexCount, mesh.faceCount, 2 * mesh.cornerCount + 2,
                               CGAL::Polyhedron_incremental_builder_3<HDS>::RELATIVE_INDEXING);
@@ -62,20 +69,22 @@ bool buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const char* empty
             // end_surface() keeps a half-linked surface after a failed check; only
             // rollback() takes back what this build added.
             builder.rollback();
-            return false;
+            return unreadFace ? BuildOutcome::kUnreadFace : BuildOutcome::kRejected;
         }
         builder.end_surface();
         if (!isSoundSurface(hds)) {
             hds.clear();
-            std::cerr << "ERROR : The faces of [" << mesh.sourcePath()
-                      << "] don't link into a surface the refinement can take" << std::endl;
-            return false;
+            if (verbose) {
+                std::cerr << "ERROR : The faces of [" << mesh.sourcePath()
+                          << "] don't link into a surface the refinement can take" << std::endl;
+            }
+            return BuildOutcome::kRejected;
         }
-        return true;
+        return BuildOutcome::kBuilt;
     } catch (const std::exception& e) {
         // The builder may have stopped inside a facet: don't keep half-linked pieces.
         hds.clear();
         std::cerr << e.what() << std::endl;
-        return false;
+        return BuildOutcome::kException;
     }
 }

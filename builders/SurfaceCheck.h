@@ -3,13 +3,16 @@
 #include <cstddef>
 
 // Whether a freshly built halfedge structure is sound: every halfedge's links agree
-// with its neighbours', and the cycles around every vertex and every facet account
-// for each halfedge exactly once. This is CGAL's own validity check (level 3) with
-// one difference: a vertex without any halfedge (a position no face uses) is allowed.
+// with its neighbours', no edge runs from a vertex to itself, and the cycles around
+// every vertex and every facet account for each halfedge exactly once. These are
+// CGAL's own validity rules, with one difference: a vertex without any halfedge (a
+// position no face uses) is allowed.
 //
-// CGAL's incremental builder accepts a few rare face lists (found by fuzzing) from
-// which it links a structure that fails this check; the refinement then loops
-// forever. Such a surface must be refused like any other the builder rejects.
+// CGAL's incremental builder accepts a few rare face lists from which it links a
+// structure that fails this check: a face naming the same vertex twice in a row, and
+// (found by fuzzing) a closed two-triangle pillow touching another face at a vertex,
+// which the refinement then loops on forever. Such a surface must be refused like any
+// other the builder rejects.
 template <class HDS>
 bool isSoundSurface(const HDS& hds) {
     using Halfedge = typename HDS::Halfedge_const_handle;
@@ -17,7 +20,8 @@ bool isSoundSurface(const HDS& hds) {
         const Halfedge next = h->next(), opposite = h->opposite();
         if (next == Halfedge() || opposite == Halfedge() || opposite == Halfedge(h) ||
             opposite->opposite() != Halfedge(h) || next->prev() != Halfedge(h) ||
-            next->opposite()->vertex() != h->vertex() || next->face() != h->face()) {
+            next->opposite()->vertex() != h->vertex() || next->face() != h->face() ||
+            next == Halfedge(h) || opposite->vertex() == h->vertex()) {
             return false;
         }
     }

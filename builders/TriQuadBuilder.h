@@ -14,7 +14,7 @@ public:
 
     void operator()(HDS& hds) override {
         const auto positions = mesh->getPositions();
-        built = buildSurface(
+        outcome_ = buildSurface(
             hds, *mesh, verbose, "ERROR : NULL Mesh", mesh->vertexCount,
             [&](std::uint32_t i) {
                 return typename HDS::Vertex::Point(positions[i].x, positions[i].y, positions[i].z);
@@ -22,11 +22,12 @@ public:
             [](const vec2<unsigned int>& corner) { return corner.x; });
     }
 
-    // Whether the last application produced a surface.
-    bool succeeded() const { return built; }
+    // How the last application went.
+    BuildOutcome outcome() const { return outcome_; }
+    bool succeeded() const { return outcome_ == BuildOutcome::kBuilt; }
 
 private:
     const ObjMesh* mesh;
     bool verbose;
-    bool built = false;
+    BuildOutcome outcome_ = BuildOutcome::kException;
 };

@@ -1,10 +1,12 @@
 // The OBJ loader: the constructor of the mesh record.
 //
-// It reads the subset of Wavefront OBJ the tool refines: "v", "vt" and "f" lines.
+// It reads the subset of Wavefront OBJ the tool refines: "v", "vt" and "f" lines,
+// and keeps the "mtllib" and "usemtl" lines that give the faces their materials.
 // Every other line is skipped without a message, and malformed numbers read as 0:
 // the builders are the ones that judge whether the faces make a surface.
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -14,6 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "mesh/IndexScan.h"
@@ -73,6 +76,19 @@ CornerForm formOfFirstCorner(const std::string& token) {
     }
 }
 
+// The rest of a line after its keyword, without the blanks around it. The bytes in
+// between are kept as they are: names need not be UTF-8.
+std::string restOfLine(std::istringstream& line) {
+    std::string rest;
+    std::getline(line, rest);
+    const char* blanks = " \t\r\v\f";
+    const auto first = rest.find_first_not_of(blanks);
+    if (first == std::string::npos) {
+        return "";
+    }
+    return rest.substr(first, rest.find_last_not_of(blanks) - first + 1);
+}
+
 template <typename T>
 boost::shared_array<T> toSharedArray(const std::vector<T>& list) {
     boost::shared_array<T> array(new T[list.size()]);
@@ -126,6 +142,10 @@ void ObjMesh::parse(const std::string& text) {
     std::vector<vec2<unsigned int>> faceTypeList;
     std::vector<vec2<unsigned int>> cornerList;
     std::uint32_t triangles = 0, quads = 0, polygons = 0;
+    std::vector<std::uint32_t> faceMaterialList;
+    std::unordered_map<std::string, std::uint32_t> materialIndex;
+    std::uint32_t currentMaterial = kNoMaterial;
+    bool anyMaterial = false;
 
     std::size_t lineStart = 0;
     while (lineStart < text.size()) {
@@ -176,6 +196,17 @@ void ObjMesh::parse(const std::string& text) {
                 }
             }
             faceTypeList.push_back(type);
+            faceMaterialList.push_back(currentMaterial);
+        } else if (keyword == "usemtl") {
+            const std::string name = restOfLine(line);
+            const auto known = materialIndex.emplace(name, checkedCount(materialNames.size()));
+            if (known.second) {
+                materialNames.push_back(name);
+            }
+            currentMaterial = known.first->second;
+            anyMaterial = true;
+        } else if (keyword == "mtllib") {
+            materialLibraries.push_back(restOfLine(line));
         }
     }
 
@@ -190,4 +221,7 @@ void ObjMesh::parse(const std::string& text) {
     faceTypes = toSharedArray(faceTypeList);
     corners = toSharedArray(cornerList);
     uvs = toSharedArray(uvList);
+    if (anyMaterial) {
+        faceMaterials = toSharedArray(faceMaterialList);
+    }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
+#include <vector>
 
 #include <boost/shared_array.hpp>
 
@@ -49,6 +51,15 @@ public:
     boost::shared_array<vec2<float>> uvs;                // uvCount entries (u, v)
     boost::shared_array<vec2<unsigned int>> faceTypes;   // faceCount entries (form, corner count)
     boost::shared_array<vec2<unsigned int>> corners;     // cornerCount entries (position, texture)
+
+    // Materials: the "mtllib" lines (what follows the keyword, as written), the
+    // material names in order of first "usemtl", and per face the index of the
+    // material it was given (kNoMaterial before any "usemtl"). faceMaterials is empty
+    // when the file uses no material.
+    static constexpr std::uint32_t kNoMaterial = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::string> materialLibraries;
+    std::vector<std::string> materialNames;
+    boost::shared_array<std::uint32_t> faceMaterials;
 
     boost::shared_array<vec3<float>> getPositions() const { return positions; }
     boost::shared_array<vec2<float>> getUVs() const { return uvs; }

@@ -40,6 +40,12 @@ public:
         used_ = 0;
         return ok_;
     }
+    // Bytes straight to the sink, after flush(): for lines too long for the buffer.
+    void direct(const std::string& bytes) {
+        if (ok_) {
+            ok_ = sink_.write(bytes.data(), bytes.size());
+        }
+    }
 
 private:
     static constexpr std::size_t kCapacity = std::size_t{1} << 20;
@@ -51,10 +57,73 @@ private:
     bool ok_ = true;
 };
 
+// The facets in the order they are written: grouped by material, the groups in order
+// of first use, each group in facet order (a stable counting sort). Also the first
+// facet of each group, and the group's material.
+struct FacetGroups {
+    std::vector<std::uint32_t> order;
+    std::vector<std::size_t> starts;  // one past the last: order.size()
+    std::vector<std::uint32_t> materials;
+};
+
+FacetGroups groupByMaterial(const std::vector<std::uint32_t>& facetMaterials, std::size_t materialCount) {
+    // Material m counts at m + 1; no material at 0.
+    const auto slot = [](std::uint32_t m) { return m == RefinedMesh::kNoMaterial ? 0 : std::size_t{m} + 1; };
+    std::vector<std::size_t> counts(materialCount + 1), firstUse;
+    for (std::uint32_t m : facetMaterials) {
+        if (counts[slot(m)]++ == 0) {
+            firstUse.push_back(slot(m));
+        }
+    }
+    FacetGroups groups;
+    std::vector<std::size_t> next(materialCount + 1);
+    std::size_t start = 0;
+    for (std::size_t s : firstUse) {
+        groups.starts.push_back(start);
+        groups.materials.push_back(s == 0 ? RefinedMesh::kNoMaterial : static_cast<std::uint32_t>(s - 1));
+        next[s] = start;
+        start += counts[s];
+    }
+    groups.starts.push_back(start);
+    groups.order.resize(facetMaterials.size());
+    for (std::size_t f = 0; f < facetMaterials.size(); ++f) {
+        groups.order[next[slot(facetMaterials[f])]++] = static_cast<std::uint32_t>(f);
+    }
+    return groups;
+}
+
+void writeFacet(LineBuffer& out, const RefinedMesh& mesh, std::size_t facet) {
+    out.reserveLine();
+    out.character('f');
+    for (std::size_t j = 4 * facet; j < 4 * facet + 4; ++j) {
+        out.character(' ');
+        out.number(mesh.positionCorners[j] + 1);
+        if (mesh.textured) {
+            out.character('/');
+            out.number(mesh.textureCorners[j] + 1);
+        }
+    }
+    out.character('\n');
+}
+
+// A line of arbitrary length, such as a material name.
+void writeTextLine(LineBuffer& out, const char* keyword, const std::string& text) {
+    out.flush();
+    std::string line = keyword;
+    if (!text.empty()) {
+        line += ' ' + text;
+    }
+    line += '\n';
+    out.direct(line);
+}
+
 }  // namespace
 
 bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
     LineBuffer out(sink);
+    for (const std::string& library : mesh.materialLibraries) {
+        writeTextLine(out, "mtllib", library);
+    }
     for (const auto& p : mesh.positions) {
         out.reserveLine();
         out.text("v ", 2);
@@ -78,18 +147,21 @@ bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
             out.character('\n');
         }
     }
-    for (std::size_t c = 0; c + 4 <= mesh.positionCorners.size(); c += 4) {
-        out.reserveLine();
-        out.character('f');
-        for (std::size_t j = c; j < c + 4; ++j) {
-            out.character(' ');
-            out.number(mesh.positionCorners[j] + 1);
-            if (mesh.textured) {
-                out.character('/');
-                out.number(mesh.textureCorners[j] + 1);
-            }
+    const std::size_t facets = mesh.positionCorners.size() / 4;
+    if (mesh.facetMaterials.size() != facets) {
+        for (std::size_t f = 0; f < facets; ++f) {
+            writeFacet(out, mesh, f);
         }
-        out.character('\n');
+        return out.flush();
+    }
+    const FacetGroups groups = groupByMaterial(mesh.facetMaterials, mesh.materialNames.size());
+    for (std::size_t g = 0; g < groups.materials.size(); ++g) {
+        if (groups.materials[g] != RefinedMesh::kNoMaterial) {
+            writeTextLine(out, "usemtl", mesh.materialNames[groups.materials[g]]);
+        }
+        for (std::size_t i = groups.starts[g]; i < groups.starts[g + 1]; ++i) {
+            writeFacet(out, mesh, groups.order[i]);
+        }
     }
     return out.flush();
 }

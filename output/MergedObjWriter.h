@@ -3,8 +3,11 @@
 #include "output/ByteSink.h"
 #include "output/RefinedMesh.h"
 
-// Writes `mesh` as Wavefront OBJ: all "v x y z" lines, then (when textured) all
-// "vt u v" lines, then one "f" line per facet, "f p/t p/t p/t p/t" or "f p p p p".
+// Writes `mesh` as Wavefront OBJ: its "mtllib" lines, all "v x y z" lines, then
+// (when textured) all "vt u v" lines, then one "f" line per facet, "f p/t p/t p/t p/t"
+// or "f p p p p". With materials the facet lines come grouped by material, the
+// groups in order of first use, each after its "usemtl" line, and in their own order
+// within a group.
 // Numbers are written as a default C++ stream writes a float widened to double:
 // six significant digits in general notation, '.' as decimal point whatever the
 // locale. Returns false when the sink refused bytes.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "mesh/Vec.h"
@@ -17,6 +18,14 @@ struct RefinedMesh {
     // Without texture the facets are written with position indices alone, and no
     // "vt" lines.
     bool textured = false;
+
+    // Materials, when the input has them: the text of its "mtllib" lines (paths as
+    // they name the libraries from the output's directory), the material names, and
+    // per facet the index of its material (kNoMaterial for none).
+    static constexpr std::uint32_t kNoMaterial = 0xffffffffu;
+    std::vector<std::string> materialLibraries;
+    std::vector<std::string> materialNames;
+    std::vector<std::uint32_t> facetMaterials;  // empty when no facet has a material
 
     std::uint64_t facetCount() const { return positionCorners.size() / 4; }
 };

@@ -164,6 +164,20 @@ TEST(ObjLoaderTest, LineEnds) {
     EXPECT_EQ(unterminated.faceCount, 1u);
 }
 
+TEST(ObjLoaderTest, MaterialsAreKeptAsBytes) {
+    ObjMesh mesh = ObjMesh::fromText(
+        "mtllib a.mtl b.mtl\nf 1 2 3\nusemtl  red \r\nf 1 2 3\nusemtl bl\xe9u\nf 1 2 3\n"
+        "usemtl red\nf 1 2 3\nmtllib  my library.mtl\n");
+    EXPECT_EQ(mesh.materialLibraries, (std::vector<std::string>{"a.mtl b.mtl", "my library.mtl"}));
+    EXPECT_EQ(mesh.materialNames, (std::vector<std::string>{"red", "bl\xe9u"}));
+    ASSERT_TRUE(mesh.faceMaterials);
+    EXPECT_EQ(mesh.faceMaterials[0], ObjMesh::kNoMaterial);
+    EXPECT_EQ(mesh.faceMaterials[1], 0u);
+    EXPECT_EQ(mesh.faceMaterials[2], 1u);
+    EXPECT_EQ(mesh.faceMaterials[3], 0u);
+    EXPECT_FALSE(ObjMesh::fromText("f 1 2 3\n").faceMaterials);
+}
+
 TEST(ObjLoaderTest, EmptyInputsGiveALoadedEmptyRecord) {
     for (const char* text : {"", "# only a comment\n\n", "vn 0 0 1\n"}) {
         ObjMesh mesh = ObjMesh::fromText(text);
