@@ -17,7 +17,7 @@ public:
     void operator()(HDS& hds) override {
         const auto uvs = mesh->getUVs();
         outcome_ = buildSurface(
-            hds, *mesh, verbose, "ERROR : NULL 2D Data", mesh->uvCount,
+            hds, *mesh, verbose, "ERROR : NULL 2D Data", "texture coordinate", mesh->uvCount,
             [&](std::uint32_t i) { return typename HDS::Vertex::Point(uvs[i].x, uvs[i].y, 0.0f); },
             [](const vec2<unsigned int>& corner) { return corner.y; });
     }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <iostream>
+#include <vector>
 
 #include <CGAL/Polyhedron_incremental_builder_3.h>
 
@@ -14,21 +16,50 @@
 // builders walk the faces identically, so that whenever both succeed facet k of one
 // surface lies over facet k of the other, corner j over corner j.
 //
+constexpr std::uint32_t kNoneRepeated = 0xffffffffu;
+
+// The first index that stands twice in `indices`, or kNoneRepeated. (An index of
+// kNoneRepeated itself is out of range: the builder reports it.)
+inline std::uint32_t firstRepeated(const std::vector<std::uint32_t>& indices) {
+    if (indices.size() <= 16) {
+        for (std::size_t i = 0; i < indices.size(); ++i) {
+            for (std::size_t j = i + 1; j < indices.size(); ++j) {
+                if (indices[i] == indices[j] && indices[i] != kNoneRepeated) {
+                    return indices[i];
+                }
+            }
+        }
+        return kNoneRepeated;
+    }
+    std::vector<std::uint32_t> sorted(indices);
+    std::sort(sorted.begin(), sorted.end());
+    for (std::size_t i = 1; i < sorted.size(); ++i) {
+        if (sorted[i] == sorted[i - 1] && sorted[i] != kNoneRepeated) {
+            return sorted[i];
+        }
+    }
+    return kNoneRepeated;
+}
+
 // How a build ended. On any failure the structure is left empty.
 enum class BuildOutcome {
     kBuilt,
     kNoFaces,     // reported with the builder's own message
     kUnreadFace,  // a face whose corners could not be read; reported
-    kRejected,    // CGAL refused the faces, or linked them unsoundly; reported when verbose
+    kRejected,    // CGAL refused the faces or linked them unsoundly, or a face runs through
+                  // one vertex twice; reported when verbose
     kException,   // a std::exception, its text reported
 };
 
 // Builds the surface and says how it went. Only a kRejected build may succeed from
 // another face list (a repaired one), so only its report depends on `verbose`: CGAL's
 // diagnostics and the message for an unsound structure.
+//
+// `vertexNoun` names the vertices in messages ("position", "texture coordinate").
 template <class HDS, class PointOf, class IndexOf>
 BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const char* emptyMessage,
-                  std::uint32_t vertexCount, PointOf pointOf, IndexOf indexOf) {
+                          const char* vertexNoun, std::uint32_t vertexCount, PointOf pointOf,
+                          IndexOf indexOf) {
     try {
         CGAL::Polyhedron_incremental_builder_3<HDS> builder(hds, verbose);
         if (mesh.faceCount == 0) {
@@ -43,7 +74,8 @@ BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const cha
 
         const auto faceTypes = mesh.getFaceTypes();
         const auto corners = mesh.getCorners();
-        bool unreadFace = false;
+        bool unreadFace = false, repeatedCorner = false;
+        std::vector<std::uint32_t> faceIndices;
         std::uint64_t first = 0;  // the face's first entry in `corners`
         for (std::uint32_t face = 0; face < mesh.faceCount && !builder.error(); ++face) {
             if (faceTypes[face].x == kCornersUnread) {
@@ -55,17 +87,33 @@ BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const cha
                 unreadFace = true;
                 break;
             }
-            builder.begin_facet();
+            // 1-based to 0-based in 32-bit arithmetic: a missing index (0) becomes
+            // 4294967295, which the builder rejects as out of range.
+            faceIndices.clear();
             for (std::uint32_t k = 0; k < faceTypes[face].y; ++k) {
-                // 1-based to 0-based in 32-bit arithmetic: a missing index (0) becomes
-                // 4294967295, which the builder rejects as out of range.
-                builder.add_vertex_to_facet(static_cast<std::uint32_t>(indexOf(corners[first + k]) - 1u));
+                faceIndices.push_back(static_cast<std::uint32_t>(indexOf(corners[first + k]) - 1u));
+            }
+            // A face through one vertex twice is no polygon. CGAL's builder refuses some
+            // such faces, but from others it links a broken structure and may then loop
+            // forever on a later face (found by fuzzing): refuse them all up front.
+            const std::uint32_t repeated = firstRepeated(faceIndices);
+            if (repeated != kNoneRepeated) {
+                if (verbose) {
+                    std::cerr << "ERROR : Face " << face + 1 << " of [" << mesh.sourcePath() << "] names "
+                              << vertexNoun << " " << repeated + 1u << " twice" << std::endl;
+                }
+                repeatedCorner = true;
+                break;
+            }
+            builder.begin_facet();
+            for (std::uint32_t index : faceIndices) {
+                builder.add_vertex_to_facet(index);
             }
             builder.end_facet();
             first += faceTypes[face].y;
         }
 
-        if (builder.error() || unreadFace) {
+        if (builder.error() || unreadFace || repeatedCorner) {
             // end_surface() keeps a half-linked surface after a failed check; only
             // rollback() takes back what this build added.
             builder.rollback();

@@ -15,7 +15,7 @@ public:
     void operator()(HDS& hds) override {
         const auto positions = mesh->getPositions();
         outcome_ = buildSurface(
-            hds, *mesh, verbose, "ERROR : NULL Mesh", mesh->vertexCount,
+            hds, *mesh, verbose, "ERROR : NULL Mesh", "position", mesh->vertexCount,
             [&](std::uint32_t i) {
                 return typename HDS::Vertex::Point(positions[i].x, positions[i].y, positions[i].z);
             },

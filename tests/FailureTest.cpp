@@ -255,8 +255,8 @@ namespace {
 TEST(FailureTest, FacesCgalLinksIntoABrokenSurfaceAreNotRefined) {
     // CGAL's builder accepts both, but what it links from them is broken; refining the
     // pillow used to loop forever (found by fuzzing). Splitting the vertex where the
-    // pillow touches the other face repairs it; a face naming a vertex twice in a row
-    // can't be repaired and is refused.
+    // pillow touches the other face repairs it; a face naming a vertex twice is no
+    // polygon and is refused before CGAL sees it.
     test::TempDir dir;
     const std::string pillow = test::dataFile("pillow_touching_a_triangle.obj");
     test::RunResult repaired = test::runTool({"1", pillow, dir.file("pillow.obj")});
@@ -268,7 +268,7 @@ TEST(FailureTest, FacesCgalLinksIntoABrokenSurfaceAreNotRefined) {
     const std::string twice = test::dataFile("face_names_a_vertex_twice.obj");
     test::RunResult refused = test::runTool({"1", twice, dir.file("twice.obj")});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.err, "ERROR : The faces of [" + twice + "] don't link into a surface the refinement can take\n");
+    EXPECT_EQ(refused.err, "ERROR : Face 2 of [" + twice + "] names position 2 twice\n");
     EXPECT_FALSE(test::fileExists(dir.file("twice.obj")));
 }
 
