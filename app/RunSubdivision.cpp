@@ -112,12 +112,43 @@ bool writeOutput(const RefinedMesh& refined, const char* outputPath) {
     return true;
 }
 
-// Builds the position surface. When CGAL refuses the faces, tries them again oriented
-// and split by orientFaces; `repaired` then holds the faces the surface was built
-// from. Only when that fails too is the refusal reported, as the plain build reports
-// it. Returns the record the surface was built from, or null.
-const ObjMesh* buildPositions(const ObjMesh& mesh, Polyhedron& surface, std::optional<ObjMesh>& repaired) {
-    TriQuadBuilder<HDS> plain(&mesh, /*verbose=*/false);
+// Another face list to build from when CGAL refuses the first, and the warning to
+// print when it builds.
+struct Repair {
+    ObjMesh mesh;
+    std::string warning;
+};
+
+std::optional<Repair> orientedFaces(const ObjMesh& mesh) {
+    std::optional<OrientedFaces> oriented = orientFaces(mesh);
+    if (!oriented) {
+        return std::nullopt;
+    }
+    return Repair{std::move(oriented->mesh),
+                  "Warning : Turned " + std::to_string(oriented->turnedFaces) + " faces and split " +
+                      std::to_string(oriented->splitVertices) + " vertices of [" + mesh.sourcePath() +
+                      "] to build its surface\n"};
+}
+
+std::optional<Repair> splitLayout(const ObjMesh& mesh) {
+    std::optional<SplitTexture> split = splitTextureSeams(mesh);
+    if (!split) {
+        return std::nullopt;
+    }
+    return Repair{std::move(split->mesh),
+                  "Warning : Split " + std::to_string(split->sharedBefore) +
+                      " shared texture coordinates into " + std::to_string(split->after) +
+                      " to build the texture layout of [" + mesh.sourcePath() + "]\n"};
+}
+
+// Builds a surface from `mesh` with a Builder. When CGAL refuses the faces, tries once
+// more from what `repair` makes of them; `repaired` then holds the faces the surface
+// was built from. Only when that fails too is the refusal reported, as the plain build
+// reports it. Returns the record the surface was built from, or null.
+template <template <class> class Builder>
+const ObjMesh* buildSurfaceFrom(const ObjMesh& mesh, Polyhedron& surface, std::optional<ObjMesh>& repaired,
+                                std::optional<Repair> (*repair)(const ObjMesh&)) {
+    Builder<HDS> plain(&mesh, /*verbose=*/false);
     surface.delegate(plain);
     if (plain.succeeded()) {
         return &mesh;
@@ -125,47 +156,16 @@ const ObjMesh* buildPositions(const ObjMesh& mesh, Polyhedron& surface, std::opt
     if (plain.outcome() != BuildOutcome::kRejected) {
         return nullptr;  // reported already; no other face list can help
     }
-    if (std::optional<OrientedFaces> oriented = orientFaces(mesh)) {
-        TriQuadBuilder<HDS> builder(&oriented->mesh, false);
+    if (std::optional<Repair> fixed = repair(mesh)) {
+        Builder<HDS> builder(&fixed->mesh, false);
         surface.delegate(builder);
         if (builder.succeeded()) {
-            std::printf("Warning : Turned %zu faces and split %zu vertices of [%s] to build its surface\n",
-                        oriented->turnedFaces, oriented->splitVertices, mesh.sourcePath().c_str());
-            repaired = std::move(oriented->mesh);
+            progress(fixed->warning.c_str());
+            repaired = std::move(fixed->mesh);
             return &*repaired;
         }
     }
-    TriQuadBuilder<HDS> reporting(&mesh, true);
-    surface.delegate(reporting);
-    return nullptr;
-}
-
-// Builds the texture surface from the faces the position surface was built from. When
-// CGAL refuses the layout, tries it again with a texture vertex per position and
-// texture coordinate (splitTextureSeams); only when that fails too is the refusal
-// reported. Returns the record the surface was built from, or null.
-const ObjMesh* buildTexture(const ObjMesh& mesh, Polyhedron& surface, std::optional<ObjMesh>& repaired) {
-    PlaneBuilder<HDS> plain(&mesh, /*verbose=*/false);
-    surface.delegate(plain);
-    if (plain.succeeded()) {
-        return &mesh;
-    }
-    if (plain.outcome() != BuildOutcome::kRejected) {
-        return nullptr;
-    }
-    if (std::optional<SplitTexture> split = splitTextureSeams(mesh)) {
-        PlaneBuilder<HDS> builder(&split->mesh, false);
-        surface.delegate(builder);
-        if (builder.succeeded()) {
-            std::printf(
-                "Warning : Split %u shared texture coordinates into %u to build the texture layout "
-                "of [%s]\n",
-                split->sharedBefore, split->after, mesh.sourcePath().c_str());
-            repaired = std::move(split->mesh);
-            return &*repaired;
-        }
-    }
-    PlaneBuilder<HDS> reporting(&mesh, true);
+    Builder<HDS> reporting(&mesh, true);
     surface.delegate(reporting);
     return nullptr;
 }
@@ -187,7 +187,8 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, Ph
         Polyhedron meshPolyhedron;
         progress("Begin To Build Polyhedron Mesh\n");
         phaseTimer.start();
-        const ObjMesh* built = buildPositions(mesh, meshPolyhedron, repairedFaces);
+        const ObjMesh* built =
+            buildSurfaceFrom<TriQuadBuilder>(mesh, meshPolyhedron, repairedFaces, &orientedFaces);
         endPhase(phaseTimer);
         clock.lap(&PhaseTimes::build);
         result.hasOutput = built != nullptr;
@@ -220,7 +221,8 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, Ph
         std::optional<ObjMesh> repairedLayout;
         progress("Begin To Build Polyhedron UV\n");
         phaseTimer.start();
-        const ObjMesh* layout = buildTexture(*faces, uvPolyhedron, repairedLayout);
+        const ObjMesh* layout =
+            buildSurfaceFrom<PlaneBuilder>(*faces, uvPolyhedron, repairedLayout, &splitLayout);
         endPhase(phaseTimer);
         clock.lap(&PhaseTimes::build);
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <CGAL/Modifier_base.h>
-
 #include "builders/SurfaceBuild.h"
 #include "mesh/ObjMesh.h"
 
@@ -10,24 +8,16 @@
 // indices of face k. Refined with the same procedure as the positions, it carries
 // the texture coordinates through the refinement.
 template <class HDS>
-class PlaneBuilder : public CGAL::Modifier_base<HDS> {
+class PlaneBuilder : public SurfaceBuilder<HDS> {
 public:
-    explicit PlaneBuilder(const ObjMesh* mesh, bool verbose = true) : mesh(mesh), verbose(verbose) {}
+    explicit PlaneBuilder(const ObjMesh* mesh, bool verbose = true) : SurfaceBuilder<HDS>(mesh, verbose) {}
 
     void operator()(HDS& hds) override {
-        const auto uvs = mesh->getUVs();
-        outcome_ = buildSurface(
-            hds, *mesh, verbose, "ERROR : NULL 2D Data", "texture coordinate", mesh->uvCount,
+        const auto uvs = this->mesh->getUVs();
+        this->outcome_ = buildSurface(
+            hds, *this->mesh, this->verbose, "ERROR : NULL 2D Data", "texture coordinate",
+            this->mesh->uvCount,
             [&](std::uint32_t i) { return typename HDS::Vertex::Point(uvs[i].x, uvs[i].y, 0.0f); },
             [](const vec2<unsigned int>& corner) { return corner.y; });
     }
-
-    // How the last application went.
-    BuildOutcome outcome() const { return outcome_; }
-    bool succeeded() const { return outcome_ == BuildOutcome::kBuilt; }
-
-private:
-    const ObjMesh* mesh;
-    bool verbose;
-    BuildOutcome outcome_ = BuildOutcome::kException;
 };

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <vector>
 
+#include <CGAL/Modifier_base.h>
 #include <CGAL/Polyhedron_incremental_builder_3.h>
 
 #include "builders/SurfaceCheck.h"
@@ -136,3 +137,19 @@ BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const cha
         return BuildOutcome::kException;
     }
 }
+
+// What both surface builders hold: the record they read (not owned; it must outlive
+// the build), whether CGAL may print its diagnostics, and how the last build ended.
+template <class HDS>
+class SurfaceBuilder : public CGAL::Modifier_base<HDS> {
+public:
+    BuildOutcome outcome() const { return outcome_; }
+    bool succeeded() const { return outcome_ == BuildOutcome::kBuilt; }
+
+protected:
+    SurfaceBuilder(const ObjMesh* mesh, bool verbose) : mesh(mesh), verbose(verbose) {}
+
+    const ObjMesh* mesh;
+    bool verbose;
+    BuildOutcome outcome_ = BuildOutcome::kException;
+};
