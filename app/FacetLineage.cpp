@@ -105,7 +105,9 @@ void FacetLineage::afterStep(const Polyhedron& surface) {
     std::vector<std::uint8_t> newRotations(newFacets);
     std::vector<std::uint32_t> newCorners(4 * newFacets);
     std::vector<bool> taken(newFacets);
-    const auto isEdgeVertex = [&](std::size_t id) { return id >= oldVertices_ && id < firstFacetVertex; };
+    const auto isEdgeVertex = [&](std::size_t id) {
+        return id >= oldVertices_ && id < firstFacetVertex;
+    };
 
     std::size_t i = 0;
     for (auto facet = surface.facets_begin(); facet != surface.facets_end(); ++facet, ++i) {
@@ -134,8 +136,8 @@ void FacetLineage::afterStep(const Polyhedron& surface) {
         if (refined_) {
             const std::uint32_t* parentCorners = &corners_[4 * parent];
             const unsigned parentRotation = rotations_[parent];
-            c = uniquePlace([&](std::size_t k) { return parentCorners[(k + parentRotation) & 3]; }, 4,
-                            ids[r]);
+            c = uniquePlace([&](std::size_t k) { return parentCorners[(k + parentRotation) & 3]; },
+                            4, ids[r]);
             slot = std::uint64_t{4} * slots_[parent] + c;
         } else {
             const std::uint32_t* cycle = &faceCycles_[faceBase_[parent]];
@@ -169,8 +171,8 @@ std::vector<std::uint32_t> FacetLineage::inputFaces() const {
     // is the slot of its first-step ancestor; faceBase_ says whose child that is.
     std::vector<std::uint32_t> faceOfFirstSlot(faceBase_.back());
     for (std::size_t face = 0; face + 1 < faceBase_.size(); ++face) {
-        std::fill(faceOfFirstSlot.begin() + faceBase_[face], faceOfFirstSlot.begin() + faceBase_[face + 1],
-                  static_cast<std::uint32_t>(face));
+        std::fill(faceOfFirstSlot.begin() + faceBase_[face],
+                  faceOfFirstSlot.begin() + faceBase_[face + 1], static_cast<std::uint32_t>(face));
     }
     const int shift = 2 * (steps_ - 1);
     std::vector<std::uint32_t> faces(slots_.size());

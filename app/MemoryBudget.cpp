@@ -87,7 +87,8 @@ std::uint64_t cgroupAvailable() {
         const std::string root = v2 ? "/sys/fs/cgroup" : "/sys/fs/cgroup/memory";
         for (;;) {
             const std::string dir = root + (path == "/" ? "" : path);
-            const std::uint64_t limit = readNumber(dir + (v2 ? "/memory.max" : "/memory.limit_in_bytes"));
+            const std::uint64_t limit =
+                readNumber(dir + (v2 ? "/memory.max" : "/memory.limit_in_bytes"));
             const std::uint64_t usage =
                 readNumber(dir + (v2 ? "/memory.current" : "/memory.usage_in_bytes"));
             if (limit != kUnlimited && usage != kUnlimited) {
@@ -120,7 +121,8 @@ std::uint64_t rlimitAvailable(int resource, std::uint64_t inUse) {
 // down for what is available, so that the two never print the other way round.
 std::string readableSize(std::uint64_t bytes, bool roundUp) {
     const bool gib = bytes >= (std::uint64_t{1} << 30);
-    const double units = double(bytes) / (gib ? double(std::uint64_t{1} << 30) / 10 : double(1 << 20));
+    const double units =
+        double(bytes) / (gib ? double(std::uint64_t{1} << 30) / 10 : double(1 << 20));
     const double rounded = roundUp ? std::ceil(units) : std::floor(units);
     char text[32];
     if (gib) {
@@ -151,7 +153,8 @@ MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps) {
 
 MemoryAmounts availableMemory() {
     MemoryAmounts available;
-    available.resident = std::min(readKiBField("/proc/meminfo", "MemAvailable:"), cgroupAvailable());
+    available.resident =
+        std::min(readKiBField("/proc/meminfo", "MemAvailable:"), cgroupAvailable());
     const std::uint64_t vmSize = readKiBField("/proc/self/status", "VmSize:");
     const std::uint64_t vmData = readKiBField("/proc/self/status", "VmData:");
     available.addressSpace =
@@ -175,9 +178,9 @@ std::string memoryRefusal(const ObjMesh& mesh, int steps, const MemoryAmounts& a
     }
     std::ostringstream message;
     message << "ERROR : Not enough memory to refine [" << mesh.sourcePath() << "] by " << steps
-            << (steps == 1 ? " step" : " steps") << ": it needs about " << readableSize(needed, true)
-            << ", " << (resident ? "" : "address space ") << readableSize(have, false)
-            << " is available; ";
+            << (steps == 1 ? " step" : " steps") << ": it needs about "
+            << readableSize(needed, true) << ", " << (resident ? "" : "address space ")
+            << readableSize(have, false) << " is available; ";
     if (fitting >= 1) {
         message << "at most " << fitting << (fitting == 1 ? " step fits" : " steps fit");
     } else {

@@ -21,8 +21,8 @@ void refineOneStep(Polyhedron& surface) {
             isolated.emplace_back(v, v->point());
         }
     }
-    CGAL::Subdivision_method_3::CatmullClark_subdivision(
-        surface, CGAL::parameters::number_of_iterations(1));
+    CGAL::Subdivision_method_3::CatmullClark_subdivision(surface,
+                                                         CGAL::parameters::number_of_iterations(1));
     // The refinement keeps the old vertices (and their handles) in place.
     for (auto& [vertex, point] : isolated) {
         vertex->point() = point;

@@ -125,9 +125,9 @@ std::optional<Repair> orientedFaces(const ObjMesh& mesh) {
         return std::nullopt;
     }
     return Repair{std::move(oriented->mesh),
-                  "Warning : Turned " + std::to_string(oriented->turnedFaces) + " faces and split " +
-                      std::to_string(oriented->splitVertices) + " vertices of [" + mesh.sourcePath() +
-                      "] to build its surface\n"};
+                  "Warning : Turned " + std::to_string(oriented->turnedFaces) +
+                      " faces and split " + std::to_string(oriented->splitVertices) +
+                      " vertices of [" + mesh.sourcePath() + "] to build its surface\n"};
 }
 
 std::optional<Repair> splitLayout(const ObjMesh& mesh) {
@@ -146,7 +146,8 @@ std::optional<Repair> splitLayout(const ObjMesh& mesh) {
 // was built from. Only when that fails too is the refusal reported, as the plain build
 // reports it. Returns the record the surface was built from, or null.
 template <template <class> class Builder>
-const ObjMesh* buildSurfaceFrom(const ObjMesh& mesh, Polyhedron& surface, std::optional<ObjMesh>& repaired,
+const ObjMesh* buildSurfaceFrom(const ObjMesh& mesh, Polyhedron& surface,
+                                std::optional<ObjMesh>& repaired,
                                 std::optional<Repair> (*repair)(const ObjMesh&)) {
     Builder<HDS> plain(&mesh, /*verbose=*/false);
     surface.delegate(plain);
@@ -198,8 +199,8 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, Ph
 
         FacetLineage lineage(meshPolyhedron, *faces, FacetLineage::Side::kPositions);
         clock.lap(&PhaseTimes::pairing);
-        refinePhase("Begin To Subdividing Mesh\n", meshPolyhedron, lineage, steps, phaseTimer, clock,
-                    &PhaseTimes::refinePositions);
+        refinePhase("Begin To Subdividing Mesh\n", meshPolyhedron, lineage, steps, phaseTimer,
+                    clock, &PhaseTimes::refinePositions);
 
         if (result.hasOutput) {
             takePositions(meshPolyhedron, &lineage, result.mesh);
@@ -226,7 +227,8 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, Ph
         endPhase(phaseTimer);
         clock.lap(&PhaseTimes::build);
 
-        FacetLineage lineage(uvPolyhedron, layout != nullptr ? *layout : *faces, FacetLineage::Side::kTexture);
+        FacetLineage lineage(uvPolyhedron, layout != nullptr ? *layout : *faces,
+                             FacetLineage::Side::kTexture);
         clock.lap(&PhaseTimes::pairing);
         refinePhase("Begin To Subdividing UV\n", uvPolyhedron, lineage, steps, phaseTimer, clock,
                     &PhaseTimes::refineTexture);
@@ -265,7 +267,8 @@ bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, PhaseTimes
         const auto start = std::chrono::steady_clock::now();
         const bool written = writeOutput(refinement.mesh, outputPath);
         if (times != nullptr) {
-            times->write += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            times->write +=
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         }
         return written && refinement.clean;
     } catch (const std::exception& e) {

@@ -5,10 +5,10 @@
 
 // Wall-clock seconds spent in each phase of one run, for the benchmark.
 struct PhaseTimes {
-    double build = 0;            // building both surfaces
+    double build = 0;  // building both surfaces
     double refinePositions = 0;
     double refineTexture = 0;
-    double handOver = 0;         // from the refined surfaces to the writer's input
+    double handOver = 0;  // from the refined surfaces to the writer's input
     double pairing = 0;
     double write = 0;
 };
@@ -29,4 +29,5 @@ struct Refinement {
 // The run up to the writer: builds and refines both surfaces and hands them over,
 // reporting as runSubdivision does. `outputName` only names the output in messages.
 // May throw std::exception (memory exhaustion).
-Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, PhaseTimes* times = nullptr);
+Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName,
+                      PhaseTimes* times = nullptr);

@@ -20,7 +20,8 @@ void takePositions(const Polyhedron& surface, FacetLineage* lineage, RefinedMesh
     for (auto f = surface.facets_begin(); f != surface.facets_end(); ++f) {
         auto h = f->halfedge();
         for (int a = 0; a < 4; ++a, h = h->next()) {
-            mesh.positionCorners.push_back(static_cast<std::uint32_t>(vertexIndex(surface, h->vertex())));
+            mesh.positionCorners.push_back(
+                static_cast<std::uint32_t>(vertexIndex(surface, h->vertex())));
         }
     }
 }

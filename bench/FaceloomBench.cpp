@@ -11,11 +11,11 @@
 // both directions. Each run happens in a child process of its own, so that its peak
 // resident memory is the job's alone.
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <fcntl.h>
 
 #include <chrono>
 #include <cmath>
@@ -74,7 +74,8 @@ std::uint64_t writeTorus(const std::string& path, TorusSize size) {
         }
     }
     const auto corner = [&](int i, int j) {
-        return std::to_string((j % m) * n + (i % n) + 1) + "/" + std::to_string(j * (n + 1) + i + 1);
+        return std::to_string((j % m) * n + (i % n) + 1) + "/" +
+               std::to_string(j * (n + 1) + i + 1);
     };
     std::uint64_t corners = 0;
     for (int j = 0; j < m; ++j) {
@@ -87,12 +88,14 @@ std::uint64_t writeTorus(const std::string& path, TorusSize size) {
                 corners += 6;
                 ++i;  // the next quad is part of the hexagon
             } else if ((3 * i + 5 * j) % 11 == 0) {
-                out << "f " << corner(i, j) << ' ' << corner(i + 1, j) << ' ' << corner(i + 1, j + 1) << '\n';
-                out << "f " << corner(i, j) << ' ' << corner(i + 1, j + 1) << ' ' << corner(i, j + 1) << '\n';
+                out << "f " << corner(i, j) << ' ' << corner(i + 1, j) << ' '
+                    << corner(i + 1, j + 1) << '\n';
+                out << "f " << corner(i, j) << ' ' << corner(i + 1, j + 1) << ' '
+                    << corner(i, j + 1) << '\n';
                 corners += 6;
             } else {
-                out << "f " << corner(i, j) << ' ' << corner(i + 1, j) << ' ' << corner(i + 1, j + 1)
-                    << ' ' << corner(i, j + 1) << '\n';
+                out << "f " << corner(i, j) << ' ' << corner(i + 1, j) << ' '
+                    << corner(i + 1, j + 1) << ' ' << corner(i, j + 1) << '\n';
                 corners += 4;
             }
         }
@@ -176,10 +179,9 @@ Result measure(const Options& options, std::uint64_t facets) {
 }
 
 void printHeader() {
-    std::printf(
-        "%11s %5s | %6s %6s %7s %7s %7s %7s %6s | %7s %8s %6s %8s %7s\n", "facets", "steps",
-        "load", "build", "ref.pos", "ref.tex", "handovr", "pairing", "write", "total", "peak MiB",
-        "B/fac", "file MiB", "tot/ref");
+    std::printf("%11s %5s | %6s %6s %7s %7s %7s %7s %6s | %7s %8s %6s %8s %7s\n", "facets", "steps",
+                "load", "build", "ref.pos", "ref.tex", "handovr", "pairing", "write", "total",
+                "peak MiB", "B/fac", "file MiB", "tot/ref");
 }
 
 void printRow(const Result& r, int steps) {
@@ -233,7 +235,8 @@ int main(int argc, char** argv) {
         const std::uint64_t corners =
             writeTorus(options.saveInput, torusFor(options.facets, options.steps));
         std::printf("%s: %llu facets after %d steps\n", options.saveInput.c_str(),
-                    static_cast<unsigned long long>(corners << (2 * (options.steps - 1))), options.steps);
+                    static_cast<unsigned long long>(corners << (2 * (options.steps - 1))),
+                    options.steps);
         return 0;
     }
     printHeader();

@@ -13,18 +13,21 @@ namespace {
 // Records what the orientation does. CGAL copies its visitor, so the records live
 // outside it.
 struct Changes {
-    std::vector<bool> reversed;                  // per face; a face may be turned twice
-    std::vector<std::size_t> duplicateOf;        // per added position: the one it copies
+    std::vector<bool> reversed;            // per face; a face may be turned twice
+    std::vector<std::size_t> duplicateOf;  // per added position: the one it copies
 };
 
 struct RecordingVisitor : CGAL::Polygon_mesh_processing::Default_orientation_visitor {
     Changes* changes;
     std::size_t originalCount;
 
-    void polygon_orientation_reversed(std::size_t face) { changes->reversed[face] = !changes->reversed[face]; }
+    void polygon_orientation_reversed(std::size_t face) {
+        changes->reversed[face] = !changes->reversed[face];
+    }
     void duplicated_vertex(std::size_t original, std::size_t added) {
         if (added >= originalCount) {
-            changes->duplicateOf.resize(std::max(changes->duplicateOf.size(), added - originalCount + 1));
+            changes->duplicateOf.resize(
+                std::max(changes->duplicateOf.size(), added - originalCount + 1));
             changes->duplicateOf[added - originalCount] = original;
         }
     }
@@ -73,7 +76,8 @@ std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
                                                        CGAL::parameters::visitor(visitor));
 
     OrientedFaces result{mesh, 0, points.size() - mesh.vertexCount};
-    result.turnedFaces = static_cast<std::size_t>(std::count(changes.reversed.begin(), changes.reversed.end(), true));
+    result.turnedFaces = static_cast<std::size_t>(
+        std::count(changes.reversed.begin(), changes.reversed.end(), true));
     if (result.turnedFaces == 0 && result.splitVertices == 0) {
         return std::nullopt;  // the same faces would be refused again
     }

@@ -10,7 +10,8 @@
 template <class HDS>
 class PlaneBuilder : public SurfaceBuilder<HDS> {
 public:
-    explicit PlaneBuilder(const ObjMesh* mesh, bool verbose = true) : SurfaceBuilder<HDS>(mesh, verbose) {}
+    explicit PlaneBuilder(const ObjMesh* mesh, bool verbose = true)
+        : SurfaceBuilder<HDS>(mesh, verbose) {}
 
     void operator()(HDS& hds) override {
         const auto uvs = this->mesh->getUVs();

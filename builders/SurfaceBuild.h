@@ -100,8 +100,9 @@ BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const cha
             const std::uint32_t repeated = firstRepeated(faceIndices);
             if (repeated != kNoneRepeated) {
                 if (verbose) {
-                    std::cerr << "ERROR : Face " << face + 1 << " of [" << mesh.sourcePath() << "] names "
-                              << vertexNoun << " " << repeated + 1u << " twice" << std::endl;
+                    std::cerr << "ERROR : Face " << face + 1 << " of [" << mesh.sourcePath()
+                              << "] names " << vertexNoun << " " << repeated + 1u << " twice"
+                              << std::endl;
                 }
                 repeatedCorner = true;
                 break;

@@ -8,12 +8,14 @@
 template <class HDS>
 class TriQuadBuilder : public SurfaceBuilder<HDS> {
 public:
-    explicit TriQuadBuilder(const ObjMesh* mesh, bool verbose = true) : SurfaceBuilder<HDS>(mesh, verbose) {}
+    explicit TriQuadBuilder(const ObjMesh* mesh, bool verbose = true)
+        : SurfaceBuilder<HDS>(mesh, verbose) {}
 
     void operator()(HDS& hds) override {
         const auto positions = this->mesh->getPositions();
         this->outcome_ = buildSurface(
-            hds, *this->mesh, this->verbose, "ERROR : NULL Mesh", "position", this->mesh->vertexCount,
+            hds, *this->mesh, this->verbose, "ERROR : NULL Mesh", "position",
+            this->mesh->vertexCount,
             [&](std::uint32_t i) {
                 return typename HDS::Vertex::Point(positions[i].x, positions[i].y, positions[i].z);
             },

@@ -5,8 +5,8 @@
 // Every other line is skipped without a message, and malformed numbers read as 0:
 // the builders are the ones that judge whether the faces make a surface.
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -178,7 +178,8 @@ void ObjMesh::parse(const std::string& text) {
                 // Fewer than three corners still make a (broken) triangle: the zero
                 // corners are left for the builders to reject.
                 const std::size_t count = std::max<std::size_t>(tokens.size(), 3);
-                const bool withTexture = (form == kPositionTexture || form == kPositionTextureNormal);
+                const bool withTexture =
+                    (form == kPositionTexture || form == kPositionTextureNormal);
                 const auto positionsSoFar = checkedCount(positionList.size());
                 const auto uvsSoFar = checkedCount(uvList.size());
                 for (std::size_t i = 0; i < count; ++i) {

@@ -12,11 +12,11 @@
 // How the corners of a face line were written, decided by its first corner alone.
 // Only informational: every readable form fills the same corner entries.
 enum CornerForm : unsigned int {
-    kCornersUnread = 0,           // the first corner had a shape we don't read (e.g. 1/2/3/4)
-    kPositionOnly = 1,            // 7
-    kPositionTexture = 2,         // 7/3
-    kPositionTextureNormal = 3,   // 7/3/2  (normal index ignored)
-    kPositionNormal = 4,          // 7//2   (normal index ignored, no texture index)
+    kCornersUnread = 0,          // the first corner had a shape we don't read (e.g. 1/2/3/4)
+    kPositionOnly = 1,           // 7
+    kPositionTexture = 2,        // 7/3
+    kPositionTextureNormal = 3,  // 7/3/2  (normal index ignored)
+    kPositionNormal = 4,         // 7//2   (normal index ignored, no texture index)
 };
 
 // The input mesh as the file gave it. Indices stay 1-based; 0 means "none read".
@@ -47,10 +47,10 @@ public:
     std::uint32_t uvCount = 0;        // one per "vt" line
     std::uint64_t cornerCount = 0;    // entries in `corners`, all faces together
 
-    boost::shared_array<vec3<float>> positions;          // vertexCount entries
-    boost::shared_array<vec2<float>> uvs;                // uvCount entries (u, v)
-    boost::shared_array<vec2<unsigned int>> faceTypes;   // faceCount entries (form, corner count)
-    boost::shared_array<vec2<unsigned int>> corners;     // cornerCount entries (position, texture)
+    boost::shared_array<vec3<float>> positions;         // vertexCount entries
+    boost::shared_array<vec2<float>> uvs;               // uvCount entries (u, v)
+    boost::shared_array<vec2<unsigned int>> faceTypes;  // faceCount entries (form, corner count)
+    boost::shared_array<vec2<unsigned int>> corners;    // cornerCount entries (position, texture)
 
     // Materials: the "mtllib" lines (what follows the keyword, as written), the
     // material names in order of first "usemtl", and per face the index of the

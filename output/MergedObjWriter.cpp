@@ -27,7 +27,8 @@ public:
     }
     void character(char c) { buffer_[used_++] = c; }
     void number(float value) {
-        used_ = static_cast<std::size_t>(formatFloat(buffer_.data() + used_, value) - buffer_.data());
+        used_ =
+            static_cast<std::size_t>(formatFloat(buffer_.data() + used_, value) - buffer_.data());
     }
     void number(std::uint32_t value) {
         auto result = std::to_chars(buffer_.data() + used_, buffer_.data() + kCapacity, value);
@@ -66,9 +67,12 @@ struct FacetGroups {
     std::vector<std::uint32_t> materials;
 };
 
-FacetGroups groupByMaterial(const std::vector<std::uint32_t>& facetMaterials, std::size_t materialCount) {
+FacetGroups groupByMaterial(const std::vector<std::uint32_t>& facetMaterials,
+                            std::size_t materialCount) {
     // Material m counts at m + 1; no material at 0.
-    const auto slot = [](std::uint32_t m) { return m == RefinedMesh::kNoMaterial ? 0 : std::size_t{m} + 1; };
+    const auto slot = [](std::uint32_t m) {
+        return m == RefinedMesh::kNoMaterial ? 0 : std::size_t{m} + 1;
+    };
     std::vector<std::size_t> counts(materialCount + 1), firstUse;
     for (std::uint32_t m : facetMaterials) {
         if (counts[slot(m)]++ == 0) {
@@ -80,7 +84,8 @@ FacetGroups groupByMaterial(const std::vector<std::uint32_t>& facetMaterials, st
     std::size_t start = 0;
     for (std::size_t s : firstUse) {
         groups.starts.push_back(start);
-        groups.materials.push_back(s == 0 ? RefinedMesh::kNoMaterial : static_cast<std::uint32_t>(s - 1));
+        groups.materials.push_back(s == 0 ? RefinedMesh::kNoMaterial
+                                          : static_cast<std::uint32_t>(s - 1));
         next[s] = start;
         start += counts[s];
     }

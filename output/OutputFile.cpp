@@ -48,7 +48,9 @@ std::string followLinks(std::string path) {
 
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {}
 
-OutputFile::~OutputFile() { discard(); }
+OutputFile::~OutputFile() {
+    discard();
+}
 
 void OutputFile::discard() {
     if (fd_ >= 0) {

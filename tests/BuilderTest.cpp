@@ -34,7 +34,8 @@ TEST(BuilderTest, OutcomesAndWhatIsLeft) {
     EXPECT_EQ(empty.outcome, BuildOutcome::kNoFaces);
     EXPECT_EQ(empty.err, "ERROR : NULL Mesh\n");
 
-    Built unread = buildPositions(ObjMesh::fromText("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1/1/1/1 2 3\n"), true);
+    Built unread = buildPositions(
+        ObjMesh::fromText("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1/1/1/1 2 3\n"), true);
     EXPECT_EQ(unread.outcome, BuildOutcome::kUnreadFace);
     EXPECT_EQ(unread.err, "ERROR : Can't read the corners of face 2 []\n");
     EXPECT_EQ(unread.vertices + unread.facets, 0u);

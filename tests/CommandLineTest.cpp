@@ -10,10 +10,13 @@
 namespace {
 
 const char kExample[] =
-    "Example : Faceloom 3 foo.obj bar.obj\n\tI will subdivide the \"foo.obj\" with 3 step then write "
+    "Example : Faceloom 3 foo.obj bar.obj\n\tI will subdivide the \"foo.obj\" with 3 step then "
+    "write "
     "to \"bar.obj\"";
 
-std::string usage(int argc) { return "[" + std::to_string(argc) + "] argcs\n" + kExample; }
+std::string usage(int argc) {
+    return "[" + std::to_string(argc) + "] argcs\n" + kExample;
+}
 
 TEST(CommandLineTest, UsageForTooFewArgumentsOrHelp) {
     struct Case {
@@ -78,7 +81,8 @@ TEST(CommandLineTest, StepsOutOfRangeWarnOnceAndUseThree) {
         EXPECT_EQ(r.out.find(kWarning, 1), std::string::npos) << steps;
     }
     for (const char* steps : {"1", "6", "2.9", "4x"}) {
-        test::RunResult r = test::runTool({steps, test::dataFile("absent.obj"), dir.file("out.obj")});
+        test::RunResult r =
+            test::runTool({steps, test::dataFile("absent.obj"), dir.file("out.obj")});
         EXPECT_EQ(r.out.find("Warning"), std::string::npos) << steps;
     }
 }

@@ -81,10 +81,10 @@ TEST(FacetPairingTest, PairsByDescentAcrossASeam) {
 TEST(FacetPairingTest, FollowsTheFaceCornersNotWhereCgalStartsACycle) {
     // The texture coordinates are listed in another order than the positions, so the
     // two surfaces' vertices and corner cycles start differently.
-    Surfaces s(ObjMesh::fromText(
-        "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\nv 2 1 0\n"
-        "vt 1 0\nvt 1 1\nvt 0 1\nvt 0 0\nvt 2 1\nvt 2 0\n"
-        "f 1/4 2/1 3/2 4/3\nf 5/6 6/5 3/2 2/1\n"));
+    Surfaces s(
+        ObjMesh::fromText("v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\nv 2 1 0\n"
+                          "vt 1 0\nvt 1 1\nvt 0 1\nvt 0 0\nvt 2 1\nvt 2 0\n"
+                          "f 1/4 2/1 3/2 4/3\nf 5/6 6/5 3/2 2/1\n"));
     expectTextureOverPositions(s, 2);
 }
 

@@ -48,9 +48,9 @@ std::string quadGrid(int n) {
     for (int j = 0; j < n; ++j) {
         for (int i = 0; i < n; ++i) {
             const int a = j * (n + 1) + i + 1, b = a + 1, c = a + n + 2, d = a + n + 1;
-            text += "f " + std::to_string(a) + "/" + std::to_string(a) + " " + std::to_string(b) + "/" +
-                    std::to_string(b) + " " + std::to_string(c) + "/" + std::to_string(c) + " " +
-                    std::to_string(d) + "/" + std::to_string(d) + "\n";
+            text += "f " + std::to_string(a) + "/" + std::to_string(a) + " " + std::to_string(b) +
+                    "/" + std::to_string(b) + " " + std::to_string(c) + "/" + std::to_string(c) +
+                    " " + std::to_string(d) + "/" + std::to_string(d) + "\n";
         }
     }
     return text;
@@ -63,7 +63,8 @@ mode_t modeOf(const std::string& path) {
 }
 
 // Files in `dir` other than `expected`: leftovers of a failed write.
-std::vector<std::string> strayFiles(const test::TempDir& dir, const std::vector<std::string>& expected) {
+std::vector<std::string> strayFiles(const test::TempDir& dir,
+                                    const std::vector<std::string>& expected) {
     std::vector<std::string> stray;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         const std::string name = entry.path().filename().string();
@@ -87,11 +88,13 @@ TEST(FailureTest, ExitStatusSaysWhetherAnErrorWasReported) {
         {{"9", kCube, out}, 0, true},  // the step warning is not an error
         {{"1", test::dataFile("cube_without_texture.obj"), out}, 0, true},
         {{"1", dir.file("absent.obj"), out}, 1, false},
-        {{"1", test::dataFile("skipped_keywords.obj"), out}, 1, false},       // a face CGAL rejects
+        {{"1", test::dataFile("skipped_keywords.obj"), out}, 1, false},  // a face CGAL rejects
         {{"1", test::dataFile("index_out_of_range.obj"), out}, 1, false},
         {{"1", test::dataFile("face_names_a_vertex_twice.obj"), out}, 1, false},
         {{"1", test::dataFile("shared_directed_edge.obj"), out}, 0, true},  // repaired
-        {{"1", test::dataFile("faces_without_texture_indices.obj"), out}, 1, true},  // texture dropped
+        {{"1", test::dataFile("faces_without_texture_indices.obj"), out},
+         1,
+         true},  // texture dropped
         {{"1", kCube, dir.file("no/such/dir/out.obj")}, 1, false},
         {{"1", kCube}, 255, false},
     };
@@ -202,11 +205,15 @@ TEST(FailureTest, RefinementTooLargeIsRefusedBeforeAnyWork) {
     test::writeFile(input, quadGrid(100));  // 10000 quads: 41 million facets at 6 steps
     const auto start = std::chrono::steady_clock::now();
     test::RunResult r = runLimited("ulimit -v 1000000", {"6", input, out});
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(r.status, 1);
     EXPECT_LT(seconds, 1.0);
     EXPECT_EQ(r.out, "");  // not one phase begun
-    EXPECT_EQ(r.err.rfind("ERROR : Not enough memory to refine [" + input + "] by 6 steps: it needs about ", 0), 0u)
+    EXPECT_EQ(
+        r.err.rfind(
+            "ERROR : Not enough memory to refine [" + input + "] by 6 steps: it needs about ", 0),
+        0u)
         << r.err;
     EXPECT_NE(r.err.find("at most 3 steps fit\n"), std::string::npos) << r.err;
     EXPECT_FALSE(test::fileExists(out));
@@ -238,7 +245,8 @@ TEST(FailureTest, MemoryRefusalMessage) {
     const MemoryAmounts need4 = estimateRunMemory(grid, 4);
     MemoryAmounts tight{need4.resident, kUnlimited};
     const std::string message = memoryRefusal(grid, 6, tight);
-    EXPECT_EQ(message.rfind("ERROR : Not enough memory to refine [] by 6 steps: it needs about ", 0), 0u);
+    EXPECT_EQ(
+        message.rfind("ERROR : Not enough memory to refine [] by 6 steps: it needs about ", 0), 0u);
     EXPECT_NE(message.find(" is available; at most 4 steps fit"), std::string::npos) << message;
     EXPECT_EQ(memoryRefusal(grid, 4, tight), "");
     MemoryAmounts none{0, 0};
@@ -261,8 +269,9 @@ TEST(FailureTest, FacesCgalLinksIntoABrokenSurfaceAreNotRefined) {
     const std::string pillow = test::dataFile("pillow_touching_a_triangle.obj");
     test::RunResult repaired = test::runTool({"1", pillow, dir.file("pillow.obj")});
     EXPECT_EQ(repaired.status, 0) << repaired.err;
-    EXPECT_NE(repaired.out.find("Warning : Turned 0 faces and split 1 vertices of [" + pillow + "]"),
-              std::string::npos);
+    EXPECT_NE(
+        repaired.out.find("Warning : Turned 0 faces and split 1 vertices of [" + pillow + "]"),
+        std::string::npos);
     EXPECT_TRUE(test::parseObj(test::readFile(dir.file("pillow.obj"))).wellFormed());
 
     const std::string twice = test::dataFile("face_names_a_vertex_twice.obj");

@@ -38,9 +38,9 @@ void refine(Polyhedron& surface, FacetLineage& lineage, int steps) {
 }
 
 TEST(HandOverTest, SameBytesAsThroughThePrinter) {
-    for (const char* name : {"cube_cross_layout.obj", "grid_with_seam.obj", "pentagon.obj",
-                             "single_triangle.obj", "unused_position.obj",
-                             "tiny_and_huge_coordinates.obj"}) {
+    for (const char* name :
+         {"cube_cross_layout.obj", "grid_with_seam.obj", "pentagon.obj", "single_triangle.obj",
+          "unused_position.obj", "tiny_and_huge_coordinates.obj"}) {
         for (int steps = 1; steps <= 3; ++steps) {
             ObjMesh mesh(test::dataFile(name).c_str());
             Polyhedron positions, texture;
@@ -55,8 +55,9 @@ TEST(HandOverTest, SameBytesAsThroughThePrinter) {
             refine(texture, textureLineage, steps);
             const FacetPairing pairing(positionLineage);
 
-            const std::string reference = write(test::readPrintedSurfaces(
-                test::printSurface(positions), test::printSurface(texture), textureLineage, pairing));
+            const std::string reference = write(
+                test::readPrintedSurfaces(test::printSurface(positions),
+                                          test::printSurface(texture), textureLineage, pairing));
             RefinedMesh direct;
             takePositions(positions, &positionLineage, direct);
             ASSERT_TRUE(takeTexture(texture, textureLineage, pairing, direct));
@@ -64,8 +65,8 @@ TEST(HandOverTest, SameBytesAsThroughThePrinter) {
 
             // Without texture coordinates, with the corners taken from the lineage (as
             // above) or read by a walk of their own.
-            const std::string geometry =
-                write(test::readPrintedSurfaces(test::printSurface(positions), "", textureLineage, pairing));
+            const std::string geometry = write(test::readPrintedSurfaces(
+                test::printSurface(positions), "", textureLineage, pairing));
             direct.textured = false;
             EXPECT_EQ(write(direct), geometry);
             RefinedMesh fromWalk;
@@ -82,9 +83,25 @@ std::string streamed(float x, float y, float z) {
 }
 
 TEST(HandOverTest, NumbersAreWrittenAsAStreamWritesThem) {
-    std::vector<float> values = {0.0f, -0.0f, 1.0f, 2.0f, 0.5f, 0.1234567f, 1e-4f, 9.99999e-5f,
-                                 1e-5f, 999999.0f, 999999.5f, 1e6f, 1234567.0f, 3e38f, 1e-38f,
-                                 1e-45f, -7.25f, 100000.0f, 0.000123456f,
+    std::vector<float> values = {0.0f,
+                                 -0.0f,
+                                 1.0f,
+                                 2.0f,
+                                 0.5f,
+                                 0.1234567f,
+                                 1e-4f,
+                                 9.99999e-5f,
+                                 1e-5f,
+                                 999999.0f,
+                                 999999.5f,
+                                 1e6f,
+                                 1234567.0f,
+                                 3e38f,
+                                 1e-38f,
+                                 1e-45f,
+                                 -7.25f,
+                                 100000.0f,
+                                 0.000123456f,
                                  std::numeric_limits<float>::infinity(),
                                  -std::numeric_limits<float>::infinity(),
                                  std::numeric_limits<float>::quiet_NaN(),
@@ -98,7 +115,8 @@ TEST(HandOverTest, NumbersAreWrittenAsAStreamWritesThem) {
         if (std::isfinite(value)) {
             values.push_back(value);
         }
-        values.push_back(std::ldexp(float(random() % 2000001) / 1e6f - 1.0f, int(random() % 40) - 20));
+        values.push_back(
+            std::ldexp(float(random() % 2000001) / 1e6f - 1.0f, int(random() % 40) - 20));
     }
     RefinedMesh mesh;
     std::string expected;

@@ -32,7 +32,9 @@ std::vector<Corner> cornersOfFace(const ObjMesh& mesh, std::uint32_t face) {
     return result;
 }
 
-ObjMesh load(const std::string& dataName) { return ObjMesh(test::dataFile(dataName).c_str()); }
+ObjMesh load(const std::string& dataName) {
+    return ObjMesh(test::dataFile(dataName).c_str());
+}
 
 TEST(ObjLoaderTest, PlainAndPairedCorners) {
     ObjMesh tri = ObjMesh::fromText("f 1 2 3\n");
@@ -96,7 +98,8 @@ TEST(ObjLoaderTest, LargeFacesKeepEveryCorner) {
 
 TEST(ObjLoaderTest, ShortAndOddFaceLines) {
     // Fewer than three corners: padded to a triangle with zero corners.
-    EXPECT_EQ(cornersOf(ObjMesh::fromText("f 1 2\n")), (std::vector<Corner>{{1, 0}, {2, 0}, {0, 0}}));
+    EXPECT_EQ(cornersOf(ObjMesh::fromText("f 1 2\n")),
+              (std::vector<Corner>{{1, 0}, {2, 0}, {0, 0}}));
     ObjMesh bare = ObjMesh::fromText("f\n");
     EXPECT_EQ(bare.triangleCount, 1u);
     EXPECT_EQ(cornersOf(bare), (std::vector<Corner>{{0, 0}, {0, 0}, {0, 0}}));
@@ -128,8 +131,8 @@ TEST(ObjLoaderTest, PositionsAndTextureCoordinates) {
     ObjMesh mesh = ObjMesh::fromText(
         "v 1 2\nv\nv 1 x 3\nv 1 2 3 1\nv -1.5e2 +.25 7E-1\nv 1e39 2 3\nvt 0.5\nvt 0.1 0.2 0.3\n");
     ASSERT_EQ(mesh.vertexCount, 6u);
-    const float expected[6][3] = {{1, 2, 0}, {0, 0, 0}, {1, 0, 0}, {1, 2, 3}, {-150, 0.25f, 0.7f},
-                                  {0, 0, 0}};
+    const float expected[6][3] = {{1, 2, 0}, {0, 0, 0},           {1, 0, 0},
+                                  {1, 2, 3}, {-150, 0.25f, 0.7f}, {0, 0, 0}};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(mesh.positions[i].x, expected[i][0]) << i;
         EXPECT_EQ(mesh.positions[i].y, expected[i][1]) << i;

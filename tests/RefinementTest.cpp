@@ -37,11 +37,13 @@ std::string progressLines(int steps, bool textured) {
     const std::string s = std::to_string(steps);
     std::string lines =
         "Begin To Build Polyhedron Mesh\nFinished In [t] Second\n"
-        "Begin To Subdividing Mesh\nFinish [" + s + "] Steps In [t] Second\n";
+        "Begin To Subdividing Mesh\nFinish [" +
+        s + "] Steps In [t] Second\n";
     if (textured) {
         lines +=
             "Begin To Build Polyhedron UV\nFinished In [t] Second\n"
-            "Begin To Subdividing UV\nFinish [" + s + "] Steps In [t] Second\n";
+            "Begin To Subdividing UV\nFinish [" +
+            s + "] Steps In [t] Second\n";
     }
     return lines;
 }
@@ -99,8 +101,8 @@ TEST(RefinementTest, OutputLayoutIsVThenVtThenF) {
     EXPECT_EQ(text.substr(0, text.find("vt")),
               "v 0.125 0.125 0\nv 0.875 0.125 0\nv 0.875 0.875 0\nv 0.125 0.875 0\n"
               "v 0.5 0 0\nv 1 0.5 0\nv 0.5 1 0\nv 0 0.5 0\nv 0.5 0.5 0\n");
-    EXPECT_TRUE(std::regex_search(text, std::regex("^(vt [^\n]*\n){9}(f( [0-9]+/[0-9]+){4}\n){4}$",
-                                                   std::regex::multiline)))
+    EXPECT_TRUE(std::regex_search(
+        text, std::regex("^(vt [^\n]*\n){9}(f( [0-9]+/[0-9]+){4}\n){4}$", std::regex::multiline)))
         << text;
 }
 
@@ -153,7 +155,8 @@ TEST(RefinementTest, RejectedMeshIsReportedWithoutCrash) {
 TEST(RefinementTest, BundledExampleIsAValidTexturedObj) {
     test::TempDir dir;
     const std::string out = dir.file("cube.obj");
-    test::RunResult r = test::runTool({"2", std::string(FACELOOM_SOURCE_DIR) + "/examples/textured_cube.obj", out});
+    test::RunResult r =
+        test::runTool({"2", std::string(FACELOOM_SOURCE_DIR) + "/examples/textured_cube.obj", out});
     EXPECT_EQ(r.status, 0);
     test::ObjFile obj = test::parseObj(test::readFile(out));
     EXPECT_TRUE(obj.wellFormed());

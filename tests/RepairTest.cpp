@@ -34,9 +34,11 @@ TEST(RepairTest, FaceWoundTheWrongWayIsTurned) {
         Repaired r = refine(input, steps, dir.file("out.obj"));
         EXPECT_EQ(r.result.status, 0) << r.result.err;
         EXPECT_EQ(r.result.err, "");
-        EXPECT_EQ(r.result.out.rfind("Begin To Build Polyhedron Mesh\nWarning : Turned 1 faces and split 0 "
-                                     "vertices of [" + input + "] to build its surface\nFinished In",
-                                     0),
+        EXPECT_EQ(r.result.out.rfind(
+                      "Begin To Build Polyhedron Mesh\nWarning : Turned 1 faces and split 0 "
+                      "vertices of [" +
+                          input + "] to build its surface\nFinished In",
+                      0),
                   0u)
             << r.result.out;
         EXPECT_TRUE(r.obj.wellFormed());
@@ -51,9 +53,11 @@ TEST(RepairTest, FacesUsingAnEdgeTheSameWayAreTurned) {
     test::TempDir dir;
     Repaired r = refine(test::dataFile("shared_directed_edge.obj"), 1, dir.file("out.obj"));
     EXPECT_EQ(r.result.status, 0) << r.result.err;
-    EXPECT_NE(r.result.out.find("Warning : Turned 1 faces and split 0 vertices"), std::string::npos);
+    EXPECT_NE(r.result.out.find("Warning : Turned 1 faces and split 0 vertices"),
+              std::string::npos);
     // Every corner names the one texture coordinate: a layout only once split per position.
-    EXPECT_NE(r.result.out.find("Warning : Split 1 shared texture coordinates into 4"), std::string::npos);
+    EXPECT_NE(r.result.out.find("Warning : Split 1 shared texture coordinates into 4"),
+              std::string::npos);
     EXPECT_EQ(r.obj.f.size(), 6u);
     EXPECT_TRUE(r.obj.wellFormed());
 }
@@ -62,7 +66,8 @@ TEST(RepairTest, CubesTouchingAtACornerAreSplitThere) {
     test::TempDir dir;
     Repaired r = refine(test::dataFile("two_cubes_sharing_a_vertex.obj"), 1, dir.file("out.obj"));
     EXPECT_EQ(r.result.status, 0) << r.result.err;
-    EXPECT_NE(r.result.out.find("Warning : Turned 0 faces and split 1 vertices"), std::string::npos);
+    EXPECT_NE(r.result.out.find("Warning : Turned 0 faces and split 1 vertices"),
+              std::string::npos);
     // Each cube refined on its own: 26 vertices each, the split corner counted twice.
     EXPECT_EQ(r.obj.v.size(), 52u);
     EXPECT_EQ(r.obj.f.size(), 48u);
@@ -77,7 +82,8 @@ TEST(RepairTest, TextureCoordinatesSharedFarApartAreSplit) {
     EXPECT_EQ(r.result.status, 0) << r.result.err;
     EXPECT_EQ(r.result.err, "");
     EXPECT_NE(r.result.out.find("Begin To Build Polyhedron UV\nWarning : Split 6 shared texture "
-                                "coordinates into 10 to build the texture layout of [" + input + "]\n"),
+                                "coordinates into 10 to build the texture layout of [" +
+                                input + "]\n"),
               std::string::npos)
         << r.result.out;
     ASSERT_TRUE(r.obj.wellFormed());
@@ -98,7 +104,8 @@ TEST(RepairTest, MaterialsAreKeptAndGrouped) {
     std::filesystem::create_directories(dir.file("in"));
     std::filesystem::create_directories(dir.file("out/deeper"));
     for (const char* name : {"two_materials.obj", "two_materials.mtl"}) {
-        std::filesystem::copy_file(test::dataFile(std::string("materials/") + name), dir.file(std::string("in/") + name));
+        std::filesystem::copy_file(test::dataFile(std::string("materials/") + name),
+                                   dir.file(std::string("in/") + name));
     }
     const std::string output = dir.file("out/deeper/result.obj");
     Repaired r = refine(dir.file("in/two_materials.obj"), 1, output);
@@ -110,8 +117,9 @@ TEST(RepairTest, MaterialsAreKeptAndGrouped) {
     // The face without material first, then red (faces 2 and 4), then the other.
     const std::string blue = "bl\xe9u";
     ASSERT_EQ(r.obj.facetMaterial.size(), 16u);
-    const std::vector<std::string> expected = {"", "", "", "", "red", "red", "red", "red",
-                                               "red", "red", "red", "red", blue, blue, blue, blue};
+    const std::vector<std::string> expected = {"",    "",    "",    "",    "red", "red",
+                                               "red", "red", "red", "red", "red", "red",
+                                               blue,  blue,  blue,  blue};
     EXPECT_EQ(r.obj.facetMaterial, expected);
     const std::string text = test::readFile(output);
     EXPECT_EQ(text.find("mtllib ../../in/two_materials.mtl\nv "), 0u);
@@ -126,15 +134,16 @@ TEST(RepairTest, MaterialsAreKeptAndGrouped) {
 
 TEST(RepairTest, MeshesThatBuiltBeforeGiveTheSameBytes) {
     test::TempDir dir;
-    for (const char* name : {"cube_cross_layout_2", "grid_with_seam_2", "pentagon_2", "single_triangle_2",
-                             "tiny_and_huge_coordinates_1", "unused_position_2", "cube_without_texture_2",
-                             "corners_v_vt_vn_1"}) {
+    for (const char* name : {"cube_cross_layout_2", "grid_with_seam_2", "pentagon_2",
+                             "single_triangle_2", "tiny_and_huge_coordinates_1",
+                             "unused_position_2", "cube_without_texture_2", "corners_v_vt_vn_1"}) {
         const std::string stem(name);
         const std::string input = test::dataFile(stem.substr(0, stem.size() - 2) + ".obj");
         const std::string steps = stem.substr(stem.size() - 1);
         test::RunResult r = test::runTool({steps, input, dir.file("out.obj")});
         EXPECT_EQ(r.status, 0) << name;
-        EXPECT_EQ(test::readFile(dir.file("out.obj")), test::readFile(test::dataFile("expected/" + stem + ".obj")))
+        EXPECT_EQ(test::readFile(dir.file("out.obj")),
+                  test::readFile(test::dataFile("expected/" + stem + ".obj")))
             << name;
     }
 }

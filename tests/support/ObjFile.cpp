@@ -54,7 +54,8 @@ ObjFile parseObj(const std::string& text) {
                 if (c.p < 1 || c.p > static_cast<long>(obj.v.size())) {
                     obj.problems.push_back("position index out of range in: " + line);
                 }
-                if (slash != std::string::npos && (c.t < 1 || c.t > static_cast<long>(obj.vt.size()))) {
+                if (slash != std::string::npos &&
+                    (c.t < 1 || c.t > static_cast<long>(obj.vt.size()))) {
                     obj.problems.push_back("texture index out of range in: " + line);
                 }
                 facet.push_back(c);

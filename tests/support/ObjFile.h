@@ -18,7 +18,7 @@ struct ObjFile {
     std::vector<std::vector<Corner>> f;
     std::vector<std::string> facetMaterial;  // per facet: the last "usemtl" name before it
     std::vector<std::string> mtllib;
-    std::vector<std::string> problems;       // lines that broke the form, indices out of range
+    std::vector<std::string> problems;  // lines that broke the form, indices out of range
 
     bool wellFormed() const { return problems.empty(); }
 };

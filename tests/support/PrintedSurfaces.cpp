@@ -77,7 +77,8 @@ RefinedMesh readPrintedSurfaces(const std::string& meshText, const std::string& 
         const std::uint32_t p = pairing.positionFacet(textureLineage.slots()[t]);
         for (unsigned a = 0; a < 4; ++a) {
             mesh.textureCorners[4 * p + a] =
-                textureCorners[4 * t + pairing.textureCorner(p, a, textureLineage.rotations()[t])] - 1;
+                textureCorners[4 * t + pairing.textureCorner(p, a, textureLineage.rotations()[t])] -
+                1;
         }
     }
     mesh.textured = true;

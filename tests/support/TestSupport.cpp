@@ -17,7 +17,8 @@ extern char** environ;
 namespace test {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "faceloom-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "faceloom-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("mkdtemp failed");
     }
@@ -61,9 +62,13 @@ bool fileExists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-std::string dataFile(const std::string& name) { return std::string(FACELOOM_TEST_DATA) + "/" + name; }
+std::string dataFile(const std::string& name) {
+    return std::string(FACELOOM_TEST_DATA) + "/" + name;
+}
 
-std::string toolPath() { return FACELOOM_BINARY; }
+std::string toolPath() {
+    return FACELOOM_BINARY;
+}
 
 RunResult runProgram(const std::vector<std::string>& argv) {
     TempDir capture;
@@ -73,8 +78,10 @@ RunResult runProgram(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
 
     std::vector<char*> args;
     for (const auto& a : argv) {

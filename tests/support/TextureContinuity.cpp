@@ -9,7 +9,9 @@ namespace {
 
 using Edge = std::pair<long, long>;
 
-Edge undirected(long a, long b) { return a < b ? Edge{a, b} : Edge{b, a}; }
+Edge undirected(long a, long b) {
+    return a < b ? Edge{a, b} : Edge{b, a};
+}
 
 struct EdgeUse {
     std::size_t facet;
@@ -44,7 +46,8 @@ std::vector<std::string> textureContinuityProblems(const ObjFile& obj) {
         if (wAtU0 == u.t0 && wAtU1 == u.t1) {
             continue;  // continuous across the edge
         }
-        if (textureEdgeUses[undirected(u.t0, u.t1)] == 1 && textureEdgeUses[undirected(w.t0, w.t1)] == 1) {
+        if (textureEdgeUses[undirected(u.t0, u.t1)] == 1 &&
+            textureEdgeUses[undirected(w.t0, w.t1)] == 1) {
             continue;  // a seam: each side is a border of the texture layout
         }
         problems.push_back("position edge " + std::to_string(edge.first) + "-" +
