@@ -88,6 +88,9 @@ void takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char
         refined.materialLibraries.push_back(
             rewriteMaterialLibraries(library, faces.sourcePath(), outputPath));
     }
+    if (!faces.faceMaterials) {
+        return;  // a library but no face that uses it
+    }
     const std::vector<std::uint32_t> inputFaces = lineage.inputFaces();
     if (inputFaces.size() != refined.facetCount()) {
         std::cerr << "ERROR : Materials dropped, the refined facets could not be traced to their "
@@ -209,7 +212,7 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, Ph
                 pairing.emplace(lineage);
                 clock.lap(&PhaseTimes::pairing);
             }
-            if (faces->faceMaterials) {
+            if (faces->faceMaterials || !faces->materialLibraries.empty()) {
                 takeMaterials(*faces, lineage, outputName, result);
                 clock.lap(&PhaseTimes::handOver);
             }

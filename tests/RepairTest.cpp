@@ -130,6 +130,17 @@ TEST(RepairTest, MaterialsAreKeptAndGrouped) {
     // Written next to the input, the library line stays as it was.
     Repaired beside = refine(dir.file("in/two_materials.obj"), 1, dir.file("in/result.obj"));
     EXPECT_EQ(beside.obj.mtllib, std::vector<std::string>{"two_materials.mtl"});
+
+    // A library that no face uses is still named.
+    test::writeFile(
+        dir.file("in/library_only.obj"),
+        "mtllib two_materials.mtl\n" + test::readFile(test::dataFile("single_quad.obj")));
+    Repaired libraryOnly =
+        refine(dir.file("in/library_only.obj"), 1, dir.file("out/library_only.obj"));
+    EXPECT_EQ(libraryOnly.result.status, 0);
+    const std::string written = test::readFile(dir.file("out/library_only.obj"));
+    EXPECT_EQ(written.find("mtllib ../in/two_materials.mtl\nv "), 0u);
+    EXPECT_EQ(written.find("usemtl"), std::string::npos);
 }
 
 TEST(RepairTest, MeshesThatBuiltBeforeGiveTheSameBytes) {
