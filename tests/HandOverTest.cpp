@@ -127,16 +127,4 @@ TEST(HandOverTest, NumbersAreWrittenAsAStreamWritesThem) {
     EXPECT_EQ(write(mesh), expected);
 }
 
-TEST(HandOverTest, FacetLinesWithAndWithoutTexture) {
-    RefinedMesh mesh;
-    mesh.positions = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
-    mesh.uvs = {{0.5f, 0.25f}};
-    mesh.positionCorners = {4, 8, 11, 4294967294u};
-    mesh.textureCorners = {5, 9, 13, 7};
-    EXPECT_EQ(write(mesh), "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 5 9 12 4294967295\n");
-    mesh.textured = true;
-    EXPECT_EQ(write(mesh),
-              "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0.5 0.25\nf 5/6 9/10 12/14 4294967295/8\n");
-}
-
 }  // namespace

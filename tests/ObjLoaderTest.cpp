@@ -199,17 +199,6 @@ TEST(ObjLoaderTest, ArraysOutliveTheRecord) {
     EXPECT_EQ(corners[2].y, 9u);
 }
 
-TEST(ObjLoaderTest, ValueTypesStartAtZero) {
-    vec2<char> c;
-    vec2<unsigned int> u;
-    vec2<float> f;
-    vec3<float> p;
-    EXPECT_EQ(c.x + c.y, 0);
-    EXPECT_EQ(u.x + u.y, 0u);
-    EXPECT_EQ(f.x + f.y, 0.0f);
-    EXPECT_EQ(p.x + p.y + p.z, 0.0f);
-}
-
 TEST(ObjLoaderTest, MissingFileLeavesAnEmptyRecord) {
     test::TempDir dir;
     ObjMesh mesh(dir.file("absent.obj").c_str());
