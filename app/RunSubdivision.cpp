@@ -9,10 +9,10 @@
 
 #include <CGAL/Timer.h>
 
+#include "app/CatmullClarkStep.h"
 #include "app/FacetLineage.h"
 #include "app/FacetPairing.h"
 #include "app/MemoryBudget.h"
-#include "app/Refinement.h"
 #include "app/SurfaceHandOver.h"
 #include "builders/FaceOrientationRepair.h"
 #include "builders/PlaneBuilder.h"

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/CatmullClarkStep.h"
 #include "app/FacetLineage.h"
 #include "app/FacetPairing.h"
-#include "app/Refinement.h"
 #include "app/SurfaceHandOver.h"
 #include "builders/PlaneBuilder.h"
 #include "builders/TriQuadBuilder.h"

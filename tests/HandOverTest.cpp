@@ -10,9 +10,9 @@
 #include <random>
 #include <sstream>
 
+#include "app/CatmullClarkStep.h"
 #include "app/FacetLineage.h"
 #include "app/FacetPairing.h"
-#include "app/Refinement.h"
 #include "app/SurfaceHandOver.h"
 #include "builders/PlaneBuilder.h"
 #include "builders/TriQuadBuilder.h"

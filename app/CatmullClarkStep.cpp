@@ -1,4 +1,4 @@
-#include "app/Refinement.h"
+#include "app/CatmullClarkStep.h"
 
 #include <utility>
 #include <vector>
