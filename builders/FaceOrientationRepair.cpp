@@ -7,6 +7,7 @@
 #include <CGAL/Polygon_mesh_processing/orient_polygon_soup.h>
 
 #include "builders/Polyhedron.h"
+#include "builders/SurfaceBuild.h"
 
 namespace {
 
@@ -46,24 +47,26 @@ std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
         points.emplace_back(positions[i].x, positions[i].y, positions[i].z);
     }
     std::vector<std::vector<std::size_t>> polygons(mesh.faceCount);
+    std::vector<std::uint32_t> indices;
     std::uint64_t first = 0;
     for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
         const std::uint32_t n = faceTypes[face].y;
         if (faceTypes[face].x == kCornersUnread || n < 3) {
             return std::nullopt;
         }
+        indices.clear();
         for (std::uint32_t k = 0; k < n; ++k) {
             const unsigned int index = corners[first + k].x;
             if (index < 1 || index > mesh.vertexCount) {
                 return std::nullopt;
             }
-            polygons[face].push_back(index - 1);
+            indices.push_back(index - 1);
         }
-        std::vector<std::size_t> sorted = polygons[face];
-        std::sort(sorted.begin(), sorted.end());
-        if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
+        // orient_polygon_soup loops forever on a polygon through one vertex twice.
+        if (firstRepeated(indices) != kNoneRepeated) {
             return std::nullopt;
         }
+        polygons[face].assign(indices.begin(), indices.end());
         first += n;
     }
 

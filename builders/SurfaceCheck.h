@@ -16,6 +16,7 @@
 template <class HDS>
 bool isSoundSurface(const HDS& hds) {
     using Halfedge = typename HDS::Halfedge_const_handle;
+    std::size_t borders = 0;
     for (auto h = hds.halfedges_begin(); h != hds.halfedges_end(); ++h) {
         const Halfedge next = h->next(), opposite = h->opposite();
         if (next == Halfedge() || opposite == Halfedge() || opposite == Halfedge(h) ||
@@ -24,6 +25,7 @@ bool isSoundSurface(const HDS& hds) {
             next == Halfedge(h) || opposite->vertex() == h->vertex()) {
             return false;
         }
+        borders += h->is_border();
     }
     std::size_t aroundVertices = 0;
     for (auto v = hds.vertices_begin(); v != hds.vertices_end(); ++v) {
@@ -42,10 +44,7 @@ bool isSoundSurface(const HDS& hds) {
             h = h->next()->opposite();
         } while (h != first);
     }
-    std::size_t aroundFacets = 0, borders = 0;
-    for (auto h = hds.halfedges_begin(); h != hds.halfedges_end(); ++h) {
-        borders += h->is_border();
-    }
+    std::size_t aroundFacets = 0;
     for (auto f = hds.faces_begin(); f != hds.faces_end(); ++f) {
         const Halfedge first = f->halfedge();
         if (first == Halfedge() || first->face() != f) {

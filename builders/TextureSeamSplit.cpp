@@ -4,6 +4,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "mesh/SharedArray.h"
+
 std::optional<SplitTexture> splitTextureSeams(const ObjMesh& mesh) {
     const auto uvs = mesh.getUVs();
     const auto faceTypes = mesh.getFaceTypes();
@@ -35,9 +37,7 @@ std::optional<SplitTexture> splitTextureSeams(const ObjMesh& mesh) {
     SplitTexture result{mesh};
     result.sharedBefore = static_cast<std::uint32_t>(std::count(used.begin(), used.end(), true));
     result.after = static_cast<std::uint32_t>(newUVs.size());
-    boost::shared_array<vec2<float>> newArray(new vec2<float>[newUVs.size()]);
-    std::copy(newUVs.begin(), newUVs.end(), newArray.get());
-    result.mesh.uvs = newArray;
+    result.mesh.uvs = toSharedArray(newUVs);
     result.mesh.uvCount = result.after;
     result.mesh.corners = newCorners;
     return result;

@@ -21,6 +21,7 @@
 
 #include "mesh/IndexScan.h"
 #include "mesh/ObjMesh.h"
+#include "mesh/SharedArray.h"
 
 namespace {
 
@@ -87,13 +88,6 @@ std::string restOfLine(std::istringstream& line) {
         return "";
     }
     return rest.substr(first, rest.find_last_not_of(blanks) - first + 1);
-}
-
-template <typename T>
-boost::shared_array<T> toSharedArray(const std::vector<T>& list) {
-    boost::shared_array<T> array(new T[list.size()]);
-    std::copy(list.begin(), list.end(), array.get());
-    return array;
 }
 
 std::uint32_t checkedCount(std::size_t n) {

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "output/FloatFormat.h"
@@ -122,6 +123,23 @@ void writeTextLine(LineBuffer& out, const char* keyword, const std::string& text
     out.direct(line);
 }
 
+// A vertex line: the keyword (with its blank) and the coordinates, blank-separated.
+template <std::size_t N>
+void writeVertexLine(LineBuffer& out, const char (&keyword)[N],
+                     std::initializer_list<float> coordinates) {
+    out.reserveLine();
+    out.text(keyword, N - 1);
+    bool first = true;
+    for (float c : coordinates) {
+        if (!first) {
+            out.character(' ');
+        }
+        out.number(c);
+        first = false;
+    }
+    out.character('\n');
+}
+
 }  // namespace
 
 bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
@@ -130,26 +148,14 @@ bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
         writeTextLine(out, "mtllib", library);
     }
     for (const auto& p : mesh.positions) {
-        out.reserveLine();
-        out.text("v ", 2);
-        out.number(p.x);
-        out.character(' ');
-        out.number(p.y);
-        out.character(' ');
-        out.number(p.z);
-        out.character('\n');
+        writeVertexLine(out, "v ", {p.x, p.y, p.z});
     }
     if (mesh.textured && mesh.textureCorners.size() != mesh.positionCorners.size()) {
         return false;  // never write a facet line that names no texture coordinate
     }
     if (mesh.textured) {
         for (const auto& t : mesh.uvs) {
-            out.reserveLine();
-            out.text("vt ", 3);
-            out.number(t.x);
-            out.character(' ');
-            out.number(t.y);
-            out.character('\n');
+            writeVertexLine(out, "vt ", {t.x, t.y});
         }
     }
     const std::size_t facets = mesh.positionCorners.size() / 4;
