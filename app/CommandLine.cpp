@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace faceloom {
+
 bool isHelpSwitch(const char* argument) {
     return std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0;
 }
@@ -43,3 +45,5 @@ void printUsage(int argc) {
         "Example : Faceloom 3 foo.obj bar.obj\n\tI will subdivide the \"foo.obj\" with 3 step then "
         "write to \"bar.obj\"");
 }
+
+}  // namespace faceloom

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace faceloom {
+
 // The pieces of the command line that carry rules of their own.
 
 // True for exactly "-h" or "--help" (no prefixes, case-sensitive).
@@ -13,3 +15,5 @@ int parseStepCount(const char* text);
 
 // Prints the usage text (it ends without a line feed).
 void printUsage(int argc);
+
+}  // namespace faceloom

@@ -9,11 +9,6 @@
 
 #include <CGAL/Timer.h>
 
-#include "app/CatmullClarkStep.h"
-#include "app/FacetLineage.h"
-#include "app/FacetPairing.h"
-#include "app/MemoryBudget.h"
-#include "app/SurfaceHandOver.h"
 #include "builders/FaceOrientationRepair.h"
 #include "builders/PlaneBuilder.h"
 #include "builders/Polyhedron.h"
@@ -22,6 +17,13 @@
 #include "output/MaterialLibraryPath.h"
 #include "output/MergedObjWriter.h"
 #include "output/OutputFile.h"
+#include "refine/CatmullClarkStep.h"
+#include "refine/FacetLineage.h"
+#include "refine/FacetPairing.h"
+#include "refine/SurfaceHandOver.h"
+#include "system/MemoryBudget.h"
+
+namespace faceloom {
 
 namespace {
 
@@ -279,3 +281,5 @@ bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, PhaseTimes
         return false;
     }
 }
+
+}  // namespace faceloom

@@ -3,6 +3,8 @@
 #include "mesh/ObjMesh.h"
 #include "output/RefinedMesh.h"
 
+namespace faceloom {
+
 // Wall-clock seconds spent in each phase of one run, for the benchmark.
 struct PhaseTimes {
     double build = 0;  // building both surfaces
@@ -31,3 +33,5 @@ struct Refinement {
 // May throw std::exception (memory exhaustion).
 Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName,
                       PhaseTimes* times = nullptr);
+
+}  // namespace faceloom

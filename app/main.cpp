@@ -10,6 +10,7 @@
 #include "mesh/ObjMesh.h"
 
 int main(int argc, char** argv) {
+    using namespace faceloom;
     if (argc < 4 || isHelpSwitch(argv[1])) {
         printUsage(argc);
         return -1;

@@ -30,6 +30,8 @@
 #include "app/RunSubdivision.h"
 #include "mesh/ObjMesh.h"
 
+using namespace faceloom;
+
 namespace {
 
 struct Options {

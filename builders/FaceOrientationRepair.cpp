@@ -9,6 +9,8 @@
 #include "builders/Polyhedron.h"
 #include "builders/SurfaceBuild.h"
 
+namespace faceloom {
+
 namespace {
 
 // Records what the orientation does. CGAL copies its visitor, so the records live
@@ -120,3 +122,5 @@ std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
     result.mesh.corners = newCorners;
     return result;
 }
+
+}  // namespace faceloom

@@ -5,6 +5,8 @@
 
 #include "mesh/ObjMesh.h"
 
+namespace faceloom {
+
 // Repairs a face list that CGAL's builder refuses as a position surface: faces wound
 // against their neighbours are turned round and vertices where the faces don't meet
 // as one fan (two cubes sharing a corner, say) are split, by CGAL's
@@ -19,3 +21,5 @@ struct OrientedFaces {
 // Nothing when the faces can't be repaired this way (indices out of range, a face
 // that names a vertex twice or could not be read) or when nothing needed repair.
 std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh);
+
+}  // namespace faceloom

@@ -3,6 +3,8 @@
 #include "builders/SurfaceBuild.h"
 #include "mesh/ObjMesh.h"
 
+namespace faceloom {
+
 // Builds the texture surface: a flat copy of the mesh in texture space. Vertex n is
 // texture coordinate n of the record at (u, v, 0), facet k runs through the texture
 // indices of face k. Refined with the same procedure as the positions, it carries
@@ -22,3 +24,5 @@ public:
             [](const vec2<unsigned int>& corner) { return corner.y; });
     }
 };
+
+}  // namespace faceloom

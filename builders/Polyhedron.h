@@ -7,6 +7,8 @@
 #include <CGAL/Polyhedron_3.h>
 #include <CGAL/Simple_cartesian.h>
 
+namespace faceloom {
+
 // The surface type of both refinements: a halfedge polyhedron over single-precision
 // coordinates, its vertices, halfedges and facets each kept in one array.
 //
@@ -25,12 +27,14 @@ inline std::size_t vertexIndex(const Polyhedron& surface, Polyhedron::Vertex_con
     return static_cast<std::size_t>(&*v - &*surface.vertices_begin());
 }
 
+}  // namespace faceloom
+
 // CGAL's refinement keys a hash map by vertex handle; the array storage's handles
 // come without a hash of their own.
 namespace std {
 template <>
-struct hash<Polyhedron::Vertex_handle> {
-    std::size_t operator()(Polyhedron::Vertex_handle v) const noexcept {
+struct hash<faceloom::Polyhedron::Vertex_handle> {
+    std::size_t operator()(faceloom::Polyhedron::Vertex_handle v) const noexcept {
         return std::hash<const void*>()(&*v);
     }
 };

@@ -12,6 +12,8 @@
 #include "builders/SurfaceCheck.h"
 #include "mesh/ObjMesh.h"
 
+namespace faceloom {
+
 // The walk both surface builders share: one vertex per entry of their vertex source,
 // one facet per face of the record, with the face's corners in file order. Both
 // builders walk the faces identically, so that whenever both succeed facet k of one
@@ -154,3 +156,5 @@ protected:
     bool verbose;
     BuildOutcome outcome_ = BuildOutcome::kException;
 };
+
+}  // namespace faceloom

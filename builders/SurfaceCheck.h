@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace faceloom {
+
 // Whether a freshly built halfedge structure is sound: every halfedge's links agree
 // with its neighbours', no edge runs from a vertex to itself, and the cycles around
 // every vertex and every facet account for each halfedge exactly once. These are
@@ -61,3 +63,5 @@ bool isSoundSurface(const HDS& hds) {
     return aroundVertices == hds.size_of_halfedges() &&
            aroundFacets + borders == hds.size_of_halfedges();
 }
+
+}  // namespace faceloom

@@ -6,6 +6,8 @@
 
 #include "mesh/SharedArray.h"
 
+namespace faceloom {
+
 std::optional<SplitTexture> splitTextureSeams(const ObjMesh& mesh) {
     const auto uvs = mesh.getUVs();
     const auto faceTypes = mesh.getFaceTypes();
@@ -42,3 +44,5 @@ std::optional<SplitTexture> splitTextureSeams(const ObjMesh& mesh) {
     result.mesh.corners = newCorners;
     return result;
 }
+
+}  // namespace faceloom

@@ -5,6 +5,8 @@
 
 #include "mesh/ObjMesh.h"
 
+namespace faceloom {
+
 // Repairs a texture layout that CGAL's builder refuses as a flat surface. Exporters
 // share one texture coordinate between places far apart on the mesh (mirrored
 // halves, overlapping islands), which makes the flat layout non-manifold. Giving
@@ -20,3 +22,5 @@ struct SplitTexture {
 // Nothing when a face corner has no valid texture index (there is nothing to split
 // then) or a face could not be read.
 std::optional<SplitTexture> splitTextureSeams(const ObjMesh& mesh);
+
+}  // namespace faceloom

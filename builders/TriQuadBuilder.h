@@ -3,6 +3,8 @@
 #include "builders/SurfaceBuild.h"
 #include "mesh/ObjMesh.h"
 
+namespace faceloom {
+
 // Builds the position surface: vertex n is position n of the record, facet k runs
 // through the position indices of face k.
 template <class HDS>
@@ -22,3 +24,5 @@ public:
             [](const vec2<unsigned int>& corner) { return corner.x; });
     }
 };
+
+}  // namespace faceloom

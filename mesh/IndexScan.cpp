@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace faceloom {
+
 namespace {
 
 constexpr std::uint64_t kSaturated = std::uint64_t{1} << 40;  // far beyond any 32-bit index
@@ -62,3 +64,5 @@ vec2<unsigned int> scanCorner(const std::string& token, bool withTexture,
     }
     return corner;
 }
+
+}  // namespace faceloom

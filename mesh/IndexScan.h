@@ -5,6 +5,8 @@
 
 #include "mesh/Vec.h"
 
+namespace faceloom {
+
 // Reads one face corner token in the way C's scanf reads "%u" and "%u/%u": the
 // leading number of the token (optional sign, decimal digits, anything after them
 // ignored), and with `withTexture` a '/' and a second number. A part that cannot be
@@ -17,3 +19,5 @@
 // builder accepts either.
 vec2<unsigned int> scanCorner(const std::string& token, bool withTexture,
                               std::uint32_t positionsSoFar, std::uint32_t uvsSoFar);
+
+}  // namespace faceloom

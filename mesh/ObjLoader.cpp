@@ -23,6 +23,8 @@
 #include "mesh/ObjMesh.h"
 #include "mesh/SharedArray.h"
 
+namespace faceloom {
+
 namespace {
 
 enum class ReadResult { kRead, kNotFound, kReadError };
@@ -220,3 +222,5 @@ void ObjMesh::parse(const std::string& text) {
         faceMaterials = toSharedArray(faceMaterialList);
     }
 }
+
+}  // namespace faceloom

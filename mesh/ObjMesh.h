@@ -9,6 +9,8 @@
 
 #include "mesh/Vec.h"
 
+namespace faceloom {
+
 // How the corners of a face line were written, decided by its first corner alone.
 // Only informational: every readable form fills the same corner entries.
 enum CornerForm : unsigned int {
@@ -77,3 +79,5 @@ private:
     std::string path_;
     bool loadFailed_ = false;
 };
+
+}  // namespace faceloom

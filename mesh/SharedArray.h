@@ -5,6 +5,8 @@
 
 #include <boost/shared_array.hpp>
 
+namespace faceloom {
+
 // The record's arrays are exactly sized copies of the lists they were gathered in.
 template <typename T>
 boost::shared_array<T> toSharedArray(const std::vector<T>& list) {
@@ -12,3 +14,5 @@ boost::shared_array<T> toSharedArray(const std::vector<T>& list) {
     std::copy(list.begin(), list.end(), array.get());
     return array;
 }
+
+}  // namespace faceloom

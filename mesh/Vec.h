@@ -1,5 +1,7 @@
 #pragma once
 
+namespace faceloom {
+
 // Small value types of the mesh record. Every member starts at zero, so a
 // default-constructed corner reads as "no index read" and a position as the origin.
 
@@ -15,3 +17,5 @@ struct vec3 {
     T y{};
     T z{};
 };
+
+}  // namespace faceloom

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+namespace faceloom {
+
 namespace {
 
 // 10^k for k = -40 .. 54, each the double nearest to it (exact up to 10^22).
@@ -109,3 +111,5 @@ char* formatFloat(char* out, float value) {
     }
     return out;
 }
+
+}  // namespace faceloom

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace faceloom {
+
 // Writes `value` the way a default C++ output stream writes it once widened to
 // double (printf's "%g": six significant digits, correctly rounded; fixed notation
 // for decimal exponents from -4 to 5, exponent notation otherwise; trailing zeros and
@@ -7,3 +9,5 @@
 //
 // `out` needs room for 16 characters. Returns the end of what was written.
 char* formatFloat(char* out, float value);
+
+}  // namespace faceloom

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <vector>
 
+namespace faceloom {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -65,3 +67,5 @@ std::string rewriteMaterialLibraries(const std::string& libraries, const std::st
     }
     return rewritten;
 }
+
+}  // namespace faceloom

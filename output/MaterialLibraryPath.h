@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace faceloom {
+
 // The text of an input "mtllib" line (one library path, or several separated by
 // blanks) rewritten so that it names the same files from the output file's
 // directory. Relative paths are taken from the input file's directory, as OBJ readers
@@ -9,3 +11,5 @@
 // they were written.
 std::string rewriteMaterialLibraries(const std::string& libraries, const std::string& inputPath,
                                      const std::string& outputPath);
+
+}  // namespace faceloom

@@ -7,6 +7,8 @@
 
 #include "output/FloatFormat.h"
 
+namespace faceloom {
+
 namespace {
 
 // Formats into one large buffer and hands it to the sink when nearly full: the
@@ -176,3 +178,5 @@ bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
     }
     return out.flush();
 }
+
+}  // namespace faceloom

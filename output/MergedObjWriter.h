@@ -3,6 +3,8 @@
 #include "output/ByteSink.h"
 #include "output/RefinedMesh.h"
 
+namespace faceloom {
+
 // Writes `mesh` as Wavefront OBJ: its "mtllib" lines, all "v x y z" lines, then
 // (when textured) all "vt u v" lines, then one "f" line per facet, "f p/t p/t p/t p/t"
 // or "f p p p p". With materials the facet lines come grouped by material, the
@@ -12,3 +14,5 @@
 // six significant digits in general notation, '.' as decimal point whatever the
 // locale. Returns false when the sink refused bytes.
 bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink);
+
+}  // namespace faceloom

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+namespace faceloom {
+
 namespace {
 
 std::string directoryOf(const std::string& path) {
@@ -142,3 +144,5 @@ bool OutputFile::commit() {
     temporary_.clear();
     return true;
 }
+
+}  // namespace faceloom

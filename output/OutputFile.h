@@ -4,6 +4,8 @@
 
 #include "output/ByteSink.h"
 
+namespace faceloom {
+
 // The output file, written so that a failed run neither leaves a half-written file nor
 // destroys what was there before.
 //
@@ -37,3 +39,5 @@ private:
     int fd_ = -1;
     bool failed_ = false;
 };
+
+}  // namespace faceloom

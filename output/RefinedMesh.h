@@ -6,6 +6,8 @@
 
 #include "mesh/Vec.h"
 
+namespace faceloom {
+
 // The refined mesh as the writer takes it: the vertices of the refined position
 // surface, those of the refined texture surface, and four corners per refined facet
 // (all refined facets are quadrilaterals), each naming a position and, when textured,
@@ -29,3 +31,5 @@ struct RefinedMesh {
 
     std::uint64_t facetCount() const { return positionCorners.size() / 4; }
 };
+
+}  // namespace faceloom

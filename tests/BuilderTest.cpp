@@ -7,6 +7,8 @@
 #include "builders/TriQuadBuilder.h"
 #include "support/TestSupport.h"
 
+using namespace faceloom;
+
 namespace {
 
 struct Built {

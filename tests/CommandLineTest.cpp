@@ -7,6 +7,8 @@
 #include "app/CommandLine.h"
 #include "support/TestSupport.h"
 
+using namespace faceloom;
+
 namespace {
 
 const char kExample[] =

@@ -2,13 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include "app/CatmullClarkStep.h"
-#include "app/FacetLineage.h"
-#include "app/FacetPairing.h"
-#include "app/SurfaceHandOver.h"
 #include "builders/PlaneBuilder.h"
 #include "builders/TriQuadBuilder.h"
+#include "refine/CatmullClarkStep.h"
+#include "refine/FacetLineage.h"
+#include "refine/FacetPairing.h"
+#include "refine/SurfaceHandOver.h"
 #include "support/TestSupport.h"
+
+using namespace faceloom;
 
 namespace {
 

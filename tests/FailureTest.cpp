@@ -11,9 +11,11 @@
 #include <filesystem>
 #include <string>
 
-#include "app/MemoryBudget.h"
 #include "support/ObjFile.h"
 #include "support/TestSupport.h"
+#include "system/MemoryBudget.h"
+
+using namespace faceloom;
 
 namespace {
 

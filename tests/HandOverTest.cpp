@@ -10,16 +10,18 @@
 #include <random>
 #include <sstream>
 
-#include "app/CatmullClarkStep.h"
-#include "app/FacetLineage.h"
-#include "app/FacetPairing.h"
-#include "app/SurfaceHandOver.h"
 #include "builders/PlaneBuilder.h"
 #include "builders/TriQuadBuilder.h"
 #include "output/MergedObjWriter.h"
-#include "output/StringSink.h"
+#include "refine/CatmullClarkStep.h"
+#include "refine/FacetLineage.h"
+#include "refine/FacetPairing.h"
+#include "refine/SurfaceHandOver.h"
 #include "support/PrintedSurfaces.h"
+#include "support/StringSink.h"
 #include "support/TestSupport.h"
+
+using namespace faceloom;
 
 namespace {
 

@@ -8,6 +8,8 @@
 #include "mesh/ObjMesh.h"
 #include "support/TestSupport.h"
 
+using namespace faceloom;
+
 namespace {
 
 using Corner = std::pair<unsigned int, unsigned int>;

@@ -14,7 +14,9 @@
 #include "app/RunSubdivision.h"
 #include "mesh/ObjMesh.h"
 #include "output/MergedObjWriter.h"
-#include "output/StringSink.h"
+#include "tests/support/StringSink.h"
+
+using namespace faceloom;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

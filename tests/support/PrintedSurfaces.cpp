@@ -5,6 +5,8 @@
 
 #include <CGAL/boost/graph/IO/OBJ.h>
 
+using namespace faceloom;
+
 namespace test {
 
 namespace {

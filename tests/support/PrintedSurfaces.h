@@ -2,12 +2,14 @@
 
 #include <string>
 
-#include "app/FacetLineage.h"
-#include "app/FacetPairing.h"
 #include "builders/Polyhedron.h"
 #include "output/RefinedMesh.h"
+#include "refine/FacetLineage.h"
+#include "refine/FacetPairing.h"
 
 namespace test {
+
+using namespace faceloom;
 
 // The reference hand-over: prints both refined surfaces with CGAL's Wavefront printer
 // and reads the texts back, the way the tool first did it. The tool now reads the

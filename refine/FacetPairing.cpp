@@ -1,4 +1,6 @@
-#include "app/FacetPairing.h"
+#include "refine/FacetPairing.h"
+
+namespace faceloom {
 
 FacetPairing::FacetPairing(const FacetLineage& positions) {
     if (!positions.valid()) {
@@ -13,3 +15,5 @@ FacetPairing::FacetPairing(const FacetLineage& positions) {
     }
     rotations_ = positions.rotations();
 }
+
+}  // namespace faceloom

@@ -1,6 +1,8 @@
-#include "app/SurfaceHandOver.h"
+#include "refine/SurfaceHandOver.h"
 
 #include <cstdint>
+
+namespace faceloom {
 
 void takePositions(const Polyhedron& surface, FacetLineage* lineage, RefinedMesh& mesh) {
     mesh = RefinedMesh{};
@@ -49,3 +51,5 @@ bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
     mesh.textured = true;
     return true;
 }
+
+}  // namespace faceloom

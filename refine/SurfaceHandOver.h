@@ -1,9 +1,11 @@
 #pragma once
 
-#include "app/FacetLineage.h"
-#include "app/FacetPairing.h"
 #include "builders/Polyhedron.h"
 #include "output/RefinedMesh.h"
+#include "refine/FacetLineage.h"
+#include "refine/FacetPairing.h"
+
+namespace faceloom {
 
 // Hands the refined surfaces over to the writer without printing them: the vertices
 // and facet corners are read straight from each surface, in the order CGAL's
@@ -22,3 +24,5 @@ void takePositions(const Polyhedron& surface, FacetLineage* lineage, RefinedMesh
 // position surface facet for facet.
 bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
                  const FacetPairing& pairing, RefinedMesh& mesh);
+
+}  // namespace faceloom

@@ -6,6 +6,8 @@
 
 #include "mesh/ObjMesh.h"
 
+namespace faceloom {
+
 // Whether a refinement fits in the memory this process can get, decided before any
 // work: Linux promises memory it does not have, so a refinement too large for the
 // machine would otherwise be killed by the kernel, silently and late.
@@ -30,3 +32,5 @@ MemoryAmounts availableMemory();
 // The "ERROR : ..." line for a refinement by `steps` steps that doesn't fit, or ""
 // when it does.
 std::string memoryRefusal(const ObjMesh& mesh, int steps, const MemoryAmounts& available);
+
+}  // namespace faceloom

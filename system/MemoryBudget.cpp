@@ -1,4 +1,4 @@
-#include "app/MemoryBudget.h"
+#include "system/MemoryBudget.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+
+namespace faceloom {
 
 namespace {
 
@@ -188,3 +190,5 @@ std::string memoryRefusal(const ObjMesh& mesh, int steps, const MemoryAmounts& a
     }
     return message.str();
 }
+
+}  // namespace faceloom

@@ -1,7 +1,9 @@
-#include "app/FacetLineage.h"
+#include "refine/FacetLineage.h"
 
 #include <algorithm>
 #include <limits>
+
+namespace faceloom {
 
 namespace {
 
@@ -181,3 +183,5 @@ std::vector<std::uint32_t> FacetLineage::inputFaces() const {
     }
     return faces;
 }
+
+}  // namespace faceloom

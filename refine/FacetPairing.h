@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/FacetLineage.h"
+#include "refine/FacetLineage.h"
+
+namespace faceloom {
 
 // What the pairing keeps of the refined position surface once the surface itself is
 // gone: which position facet holds each slot, and how each is turned. A few bytes per
@@ -33,3 +35,5 @@ private:
     std::vector<std::uint32_t> facetAtSlot_;
     std::vector<std::uint8_t> rotations_;  // per position facet
 };
+
+}  // namespace faceloom

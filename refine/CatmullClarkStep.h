@@ -2,9 +2,13 @@
 
 #include "builders/Polyhedron.h"
 
+namespace faceloom {
+
 // One Catmull-Clark refinement step, in place: every facet of k corners becomes k
 // quadrilaterals.
 //
 // Vertices that no facet uses keep their position. (CGAL's vertex rule averages over
 // a vertex's neighbours, and with none it divides by zero and leaves NaN.)
 void refineOneStep(Polyhedron& surface);
+
+}  // namespace faceloom

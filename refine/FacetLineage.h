@@ -7,6 +7,8 @@
 #include "builders/Polyhedron.h"
 #include "mesh/ObjMesh.h"
 
+namespace faceloom {
+
 // Names every facet of a surface that is refined step by step by what it descends
 // from, so that two refinements of the same faces (the positions and the flat texture
 // layout) can be paired facet for facet even when CGAL lists their facets, and starts
@@ -73,3 +75,5 @@ private:
     std::vector<std::uint8_t> rotations_;
     std::vector<std::uint32_t> corners_;
 };
+
+}  // namespace faceloom

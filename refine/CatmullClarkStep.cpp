@@ -1,9 +1,11 @@
-#include "app/CatmullClarkStep.h"
+#include "refine/CatmullClarkStep.h"
 
 #include <utility>
 #include <vector>
 
 #include <CGAL/Subdivision_method_3/subdivision_methods_3.h>
+
+namespace faceloom {
 
 void refineOneStep(Polyhedron& surface) {
     // Room for everything the step adds, reserved up front: the refinement keeps
@@ -28,3 +30,5 @@ void refineOneStep(Polyhedron& surface) {
         vertex->point() = point;
     }
 }
+
+}  // namespace faceloom
