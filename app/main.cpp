@@ -7,6 +7,7 @@
 
 #include "app/CommandLine.h"
 #include "app/RunSubdivision.h"
+#include "console/Diagnostics.h"
 #include "mesh/ObjMesh.h"
 
 int main(int argc, char** argv) {
@@ -20,8 +21,9 @@ int main(int argc, char** argv) {
         std::printf("Warning : Steps number is not valid, I will use 3\n");
         steps = 3;
     }
-    ObjMesh mesh(argv[2]);
-    const bool clean = runSubdivision(mesh, argv[3], steps);
+    ConsoleDiagnostics console;
+    ObjMesh mesh(argv[2], console);
+    const bool clean = runSubdivision(mesh, argv[3], steps, console);
     // 1 whenever an error was reported, even if a file was written (one without its
     // texture, say): scripts must be able to tell.
     return (clean && !mesh.loadFailed()) ? 0 : 1;

@@ -47,6 +47,13 @@ struct TorusSize {
     int across = 0;  // M: quads around the tube
 };
 
+// The tool's progress lines would break the table: only errors are shown.
+class ErrorsOnly : public Diagnostics {
+public:
+    void progress(const std::string&) override {}
+    void error(const std::string& line) override { std::fprintf(stderr, "%s\n", line.c_str()); }
+};
+
 struct Result {
     bool ok = false;
     std::uint64_t facets = 0;
@@ -126,22 +133,14 @@ Result runJob(const Options& options, std::uint64_t facets) {
     Result result;
     result.facets = writeTorus(input, size) << (2 * (options.steps - 1));
 
-    // The tool's progress lines would break the table.
-    std::fflush(stdout);
-    const int console = ::dup(1);
-    const int devNull = ::open("/dev/null", O_WRONLY);
-    ::dup2(devNull, 1);
-
+    ErrorsOnly diagnostics;
     const auto start = std::chrono::steady_clock::now();
     {
-        ObjMesh mesh(input.c_str());
+        ObjMesh mesh(input.c_str(), diagnostics);
         result.load = seconds(start);
-        runSubdivision(mesh, output.c_str(), options.steps, &result.phases);
+        runSubdivision(mesh, output.c_str(), options.steps, diagnostics, &result.phases);
     }
     result.total = seconds(start);
-
-    std::fflush(stdout);
-    ::dup2(console, 1);
     struct rusage usage;
     ::getrusage(RUSAGE_SELF, &usage);
     result.peakKiB = usage.ru_maxrss;
@@ -181,9 +180,9 @@ Result measure(const Options& options, std::uint64_t facets) {
 }
 
 void printHeader() {
-    std::printf("%11s %5s | %6s %6s %7s %7s %7s %7s %6s | %7s %8s %6s %8s %7s\n", "facets", "steps",
-                "load", "build", "ref.pos", "ref.tex", "handovr", "pairing", "write", "total",
-                "peak MiB", "B/fac", "file MiB", "tot/ref");
+    std::printf("%11s %5s | %6s %6s %7s %7s %7s %6s | %7s %8s %6s %8s %7s\n", "facets", "steps",
+                "load", "build", "ref.pos", "ref.tex", "handovr", "write", "total", "peak MiB",
+                "B/fac", "file MiB", "tot/ref");
 }
 
 void printRow(const Result& r, int steps) {
@@ -193,9 +192,9 @@ void printRow(const Result& r, int steps) {
     }
     const PhaseTimes& p = r.phases;
     std::printf(
-        "%11llu %5d | %6.2f %6.2f %7.2f %7.2f %7.2f %7.2f %6.2f | %7.2f %8.0f %6.0f %8.0f %7.2f\n",
+        "%11llu %5d | %6.2f %6.2f %7.2f %7.2f %7.2f %6.2f | %7.2f %8.0f %6.0f %8.0f %7.2f\n",
         static_cast<unsigned long long>(r.facets), steps, r.load, p.build, p.refinePositions,
-        p.refineTexture, p.handOver, p.pairing, p.write, r.total, r.peakKiB / 1024.0,
+        p.refineTexture, p.handOver, p.write, r.total, r.peakKiB / 1024.0,
         r.peakKiB * 1024.0 / double(r.facets), double(r.fileBytes) / (1 << 20),
         r.total / (p.refinePositions + p.refineTexture));
 }

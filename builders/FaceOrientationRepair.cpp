@@ -41,7 +41,6 @@ struct RecordingVisitor : CGAL::Polygon_mesh_processing::Default_orientation_vis
 std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
     const auto positions = mesh.getPositions();
     const auto faceTypes = mesh.getFaceTypes();
-    const auto corners = mesh.getCorners();
 
     std::vector<Kernel::Point_3> points;
     points.reserve(mesh.vertexCount);
@@ -50,26 +49,22 @@ std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
     }
     std::vector<std::vector<std::size_t>> polygons(mesh.faceCount);
     std::vector<std::uint32_t> indices;
-    std::uint64_t first = 0;
     for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
-        const std::uint32_t n = faceTypes[face].y;
-        if (faceTypes[face].x == kCornersUnread || n < 3) {
+        if (faceTypes[face].x == kCornersUnread || faceTypes[face].y < 3) {
             return std::nullopt;
         }
         indices.clear();
-        for (std::uint32_t k = 0; k < n; ++k) {
-            const unsigned int index = corners[first + k].x;
-            if (index < 1 || index > mesh.vertexCount) {
+        for (const vec2<unsigned int>& corner : mesh.faceCorners(face)) {
+            if (corner.x < 1 || corner.x > mesh.vertexCount) {
                 return std::nullopt;
             }
-            indices.push_back(index - 1);
+            indices.push_back(corner.x - 1);
         }
         // orient_polygon_soup loops forever on a polygon through one vertex twice.
         if (firstRepeated(indices) != kNoneRepeated) {
             return std::nullopt;
         }
         polygons[face].assign(indices.begin(), indices.end());
-        first += n;
     }
 
     Changes changes;
@@ -102,20 +97,19 @@ std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
         }
         return index;
     };
-    first = 0;
     for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
-        const std::uint32_t n = faceTypes[face].y;
+        const ObjMesh::FaceCorners faceCorners = mesh.faceCorners(face);
+        const std::uint32_t n = faceCorners.size();
         for (std::uint32_t k = 0; k < n; ++k) {
             // A turned face runs its corners backwards (CGAL reverses the index list),
             // the texture corners with them.
-            const std::uint32_t from = changes.reversed[face] ? n - 1 - k : k;
+            const vec2<unsigned int>& from = faceCorners[changes.reversed[face] ? n - 1 - k : k];
             const std::size_t index = polygons[face][k];
-            if (original(index) != corners[first + from].x - 1) {
+            if (original(index) != from.x - 1) {
                 return std::nullopt;  // not the change we were told about: don't guess
             }
-            newCorners[first + k] = {static_cast<unsigned int>(index + 1), corners[first + from].y};
+            newCorners[mesh.faceStarts[face] + k] = {static_cast<unsigned int>(index + 1), from.y};
         }
-        first += n;
     }
     result.mesh.positions = newPositions;
     result.mesh.vertexCount = static_cast<std::uint32_t>(points.size());

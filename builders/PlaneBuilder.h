@@ -12,14 +12,14 @@ namespace faceloom {
 template <class HDS>
 class PlaneBuilder : public SurfaceBuilder<HDS> {
 public:
-    explicit PlaneBuilder(const ObjMesh* mesh, bool verbose = true)
-        : SurfaceBuilder<HDS>(mesh, verbose) {}
+    explicit PlaneBuilder(const ObjMesh* mesh, Diagnostics& diagnostics, bool verbose = true)
+        : SurfaceBuilder<HDS>(mesh, diagnostics, verbose) {}
 
     void operator()(HDS& hds) override {
         const auto uvs = this->mesh->getUVs();
         this->outcome_ = buildSurface(
-            hds, *this->mesh, this->verbose, "ERROR : NULL 2D Data", "texture coordinate",
-            this->mesh->uvCount,
+            hds, *this->mesh, this->verbose, this->diagnostics, "ERROR : NULL 2D Data",
+            "texture coordinate", this->mesh->uvCount,
             [&](std::uint32_t i) { return typename HDS::Vertex::Point(uvs[i].x, uvs[i].y, 0.0f); },
             [](const vec2<unsigned int>& corner) { return corner.y; });
     }

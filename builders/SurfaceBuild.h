@@ -3,13 +3,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
-#include <iostream>
+#include <string>
 #include <vector>
 
 #include <CGAL/Modifier_base.h>
 #include <CGAL/Polyhedron_incremental_builder_3.h>
 
+#include "builders/CgalMessages.h"
 #include "builders/SurfaceCheck.h"
+#include "console/Diagnostics.h"
 #include "mesh/ObjMesh.h"
 
 namespace faceloom {
@@ -60,13 +62,15 @@ enum class BuildOutcome {
 //
 // `vertexNoun` names the vertices in messages ("position", "texture coordinate").
 template <class HDS, class PointOf, class IndexOf>
-BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const char* emptyMessage,
-                          const char* vertexNoun, std::uint32_t vertexCount, PointOf pointOf,
-                          IndexOf indexOf) {
+BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, Diagnostics& diagnostics,
+                          const char* emptyMessage, const char* vertexNoun,
+                          std::uint32_t vertexCount, PointOf pointOf, IndexOf indexOf) {
+    CgalMessages cgalMessages(diagnostics);
+    const auto report = [&](const std::string& line) { cgalMessages.report(line); };
     try {
         CGAL::Polyhedron_incremental_builder_3<HDS> builder(hds, verbose);
         if (mesh.faceCount == 0) {
-            std::cerr << emptyMessage << std::endl;
+            report(emptyMessage);
             return BuildOutcome::kNoFaces;
         }
         builder.begin_surface(vertexCount, mesh.faceCount, 2 * mesh.cornerCount + 2,
@@ -76,25 +80,23 @@ BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const cha
         }
 
         const auto faceTypes = mesh.getFaceTypes();
-        const auto corners = mesh.getCorners();
         bool unreadFace = false, repeatedCorner = false;
         std::vector<std::uint32_t> faceIndices;
-        std::uint64_t first = 0;  // the face's first entry in `corners`
         for (std::uint32_t face = 0; face < mesh.faceCount && !builder.error(); ++face) {
             if (faceTypes[face].x == kCornersUnread) {
                 // A facet without corners is outside the builder's protocol: the face
                 // fails the surface instead of being skipped, so both surfaces still
                 // pair facet for facet.
-                std::cerr << "ERROR : Can't read the corners of face " << face + 1 << " ["
-                          << mesh.sourcePath() << "]" << std::endl;
+                report("ERROR : Can't read the corners of face " + std::to_string(face + 1) + " [" +
+                       mesh.sourcePath() + "]");
                 unreadFace = true;
                 break;
             }
             // 1-based to 0-based in 32-bit arithmetic: a missing index (0) becomes
             // 4294967295, which the builder rejects as out of range.
             faceIndices.clear();
-            for (std::uint32_t k = 0; k < faceTypes[face].y; ++k) {
-                faceIndices.push_back(static_cast<std::uint32_t>(indexOf(corners[first + k]) - 1u));
+            for (const vec2<unsigned int>& corner : mesh.faceCorners(face)) {
+                faceIndices.push_back(static_cast<std::uint32_t>(indexOf(corner) - 1u));
             }
             // A face through one vertex twice is no polygon. CGAL's builder refuses some
             // such faces, but from others it links a broken structure and may then loop
@@ -102,9 +104,9 @@ BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const cha
             const std::uint32_t repeated = firstRepeated(faceIndices);
             if (repeated != kNoneRepeated) {
                 if (verbose) {
-                    std::cerr << "ERROR : Face " << face + 1 << " of [" << mesh.sourcePath()
-                              << "] names " << vertexNoun << " " << repeated + 1u << " twice"
-                              << std::endl;
+                    report("ERROR : Face " + std::to_string(face + 1) + " of [" +
+                           mesh.sourcePath() + "] names " + vertexNoun + " " +
+                           std::to_string(repeated + 1u) + " twice");
                 }
                 repeatedCorner = true;
                 break;
@@ -114,7 +116,6 @@ BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const cha
                 builder.add_vertex_to_facet(index);
             }
             builder.end_facet();
-            first += faceTypes[face].y;
         }
 
         if (builder.error() || unreadFace || repeatedCorner) {
@@ -127,8 +128,8 @@ BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const cha
         if (!isSoundSurface(hds)) {
             hds.clear();
             if (verbose) {
-                std::cerr << "ERROR : The faces of [" << mesh.sourcePath()
-                          << "] don't link into a surface the refinement can take" << std::endl;
+                report("ERROR : The faces of [" + mesh.sourcePath() +
+                       "] don't link into a surface the refinement can take");
             }
             return BuildOutcome::kRejected;
         }
@@ -136,13 +137,14 @@ BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, const cha
     } catch (const std::exception& e) {
         // The builder may have stopped inside a facet: don't keep half-linked pieces.
         hds.clear();
-        std::cerr << e.what() << std::endl;
+        report(e.what());
         return BuildOutcome::kException;
     }
 }
 
 // What both surface builders hold: the record they read (not owned; it must outlive
-// the build), whether CGAL may print its diagnostics, and how the last build ended.
+// the build), where to report, whether CGAL may print its diagnostics, and how the
+// last build ended.
 template <class HDS>
 class SurfaceBuilder : public CGAL::Modifier_base<HDS> {
 public:
@@ -150,9 +152,11 @@ public:
     bool succeeded() const { return outcome_ == BuildOutcome::kBuilt; }
 
 protected:
-    SurfaceBuilder(const ObjMesh* mesh, bool verbose) : mesh(mesh), verbose(verbose) {}
+    SurfaceBuilder(const ObjMesh* mesh, Diagnostics& diagnostics, bool verbose)
+        : mesh(mesh), diagnostics(diagnostics), verbose(verbose) {}
 
     const ObjMesh* mesh;
+    Diagnostics& diagnostics;
     bool verbose;
     BuildOutcome outcome_ = BuildOutcome::kException;
 };

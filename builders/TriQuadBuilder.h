@@ -10,13 +10,13 @@ namespace faceloom {
 template <class HDS>
 class TriQuadBuilder : public SurfaceBuilder<HDS> {
 public:
-    explicit TriQuadBuilder(const ObjMesh* mesh, bool verbose = true)
-        : SurfaceBuilder<HDS>(mesh, verbose) {}
+    explicit TriQuadBuilder(const ObjMesh* mesh, Diagnostics& diagnostics, bool verbose = true)
+        : SurfaceBuilder<HDS>(mesh, diagnostics, verbose) {}
 
     void operator()(HDS& hds) override {
         const auto positions = this->mesh->getPositions();
         this->outcome_ = buildSurface(
-            hds, *this->mesh, this->verbose, "ERROR : NULL Mesh", "position",
+            hds, *this->mesh, this->verbose, this->diagnostics, "ERROR : NULL Mesh", "position",
             this->mesh->vertexCount,
             [&](std::uint32_t i) {
                 return typename HDS::Vertex::Point(positions[i].x, positions[i].y, positions[i].z);

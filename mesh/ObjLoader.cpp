@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <iostream>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -101,16 +100,16 @@ std::uint32_t checkedCount(std::size_t n) {
 
 }  // namespace
 
-ObjMesh::ObjMesh(const char* path) : path_(path) {
+ObjMesh::ObjMesh(const char* path, Diagnostics& diagnostics) : path_(path) {
     try {
         std::string text;
         switch (readWholeFile(path, text)) {
             case ReadResult::kNotFound:
-                std::cerr << "ERROR : Can't Find [" << path << "]" << std::endl;
+                diagnostics.error("ERROR : Can't Find [" + path_ + "]");
                 loadFailed_ = true;
                 return;
             case ReadResult::kReadError:
-                std::cerr << "ERROR : Can't read [" << path << "]" << std::endl;
+                diagnostics.error("ERROR : Can't read [" + path_ + "]");
                 loadFailed_ = true;
                 return;
             case ReadResult::kRead:
@@ -122,7 +121,7 @@ ObjMesh::ObjMesh(const char* path) : path_(path) {
         *this = ObjMesh();
         path_ = path;
         loadFailed_ = true;
-        std::cerr << e.what() << std::endl;
+        diagnostics.error(e.what());
     }
 }
 
@@ -137,7 +136,6 @@ void ObjMesh::parse(const std::string& text) {
     std::vector<vec2<float>> uvList;
     std::vector<vec2<unsigned int>> faceTypeList;
     std::vector<vec2<unsigned int>> cornerList;
-    std::uint32_t triangles = 0, quads = 0, polygons = 0;
     std::vector<std::uint32_t> faceMaterialList;
     std::unordered_map<std::string, std::uint32_t> materialIndex;
     std::uint32_t currentMaterial = kNoMaterial;
@@ -184,13 +182,6 @@ void ObjMesh::parse(const std::string& text) {
                                                            : vec2<unsigned int>{});
                 }
                 type.y = checkedCount(count);
-                if (count == 3) {
-                    ++triangles;
-                } else if (count == 4) {
-                    ++quads;
-                } else {
-                    ++polygons;
-                }
             }
             faceTypeList.push_back(type);
             faceMaterialList.push_back(currentMaterial);
@@ -208,9 +199,6 @@ void ObjMesh::parse(const std::string& text) {
     }
 
     faceCount = checkedCount(faceTypeList.size());
-    triangleCount = triangles;
-    quadCount = quads;
-    polygonCount = polygons;
     vertexCount = checkedCount(positionList.size());
     uvCount = checkedCount(uvList.size());
     cornerCount = cornerList.size();
@@ -221,6 +209,17 @@ void ObjMesh::parse(const std::string& text) {
     if (anyMaterial) {
         faceMaterials = toSharedArray(faceMaterialList);
     }
+    indexFaces();
+}
+
+void ObjMesh::indexFaces() {
+    faceStarts.reset(new std::uint64_t[std::size_t{faceCount} + 1]);
+    std::uint64_t start = 0;
+    for (std::uint32_t face = 0; face < faceCount; ++face) {
+        faceStarts[face] = start;
+        start += faceTypes[face].y;
+    }
+    faceStarts[faceCount] = start;
 }
 
 }  // namespace faceloom

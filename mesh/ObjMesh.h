@@ -7,6 +7,8 @@
 
 #include <boost/shared_array.hpp>
 
+#include "console/Diagnostics.h"
+#include "mesh/Material.h"
 #include "mesh/Vec.h"
 
 namespace faceloom {
@@ -35,30 +37,44 @@ class ObjMesh {
 public:
     // An empty record: all counts 0, all arrays empty.
     ObjMesh() = default;
-    // Loads the OBJ file at `path`. Never throws; problems go to standard error and
-    // leave the record empty (see loadFailed()).
-    explicit ObjMesh(const char* path);
+    // Loads the OBJ file at `path`. Never throws; problems are reported to
+    // `diagnostics` and leave the record empty (see loadFailed()).
+    ObjMesh(const char* path, Diagnostics& diagnostics);
     // Parses OBJ text held in memory, with the same rules. May throw std::exception.
     static ObjMesh fromText(const std::string& text);
 
-    std::uint32_t faceCount = 0;      // one per "f" line
-    std::uint32_t triangleCount = 0;  // faces of 3 corners
-    std::uint32_t quadCount = 0;      // faces of 4 corners
-    std::uint32_t polygonCount = 0;   // faces of 5 corners or more
-    std::uint32_t vertexCount = 0;    // one per "v" line
-    std::uint32_t uvCount = 0;        // one per "vt" line
-    std::uint64_t cornerCount = 0;    // entries in `corners`, all faces together
+    std::uint32_t faceCount = 0;    // one per "f" line
+    std::uint32_t vertexCount = 0;  // one per "v" line
+    std::uint32_t uvCount = 0;      // one per "vt" line
+    std::uint64_t cornerCount = 0;  // entries in `corners`, all faces together
 
     boost::shared_array<vec3<float>> positions;         // vertexCount entries
     boost::shared_array<vec2<float>> uvs;               // uvCount entries (u, v)
     boost::shared_array<vec2<unsigned int>> faceTypes;  // faceCount entries (form, corner count)
     boost::shared_array<vec2<unsigned int>> corners;    // cornerCount entries (position, texture)
+    // faceCount + 1 entries: where the corners of face k start in `corners` (the last
+    // one is cornerCount). Filled with the record by indexFaces().
+    boost::shared_array<std::uint64_t> faceStarts;
+
+    // The corners of face k: faceTypes[k].y entries of `corners`.
+    struct FaceCorners {
+        const vec2<unsigned int>* first;
+        std::uint32_t count;
+        const vec2<unsigned int>* begin() const { return first; }
+        const vec2<unsigned int>* end() const { return first + count; }
+        std::uint32_t size() const { return count; }
+        const vec2<unsigned int>& operator[](std::uint32_t c) const { return first[c]; }
+    };
+    FaceCorners faceCorners(std::uint32_t face) const {
+        return {corners.get() + faceStarts[face], faceTypes[face].y};
+    }
+    // Fills faceStarts from the corner counts in faceTypes.
+    void indexFaces();
 
     // Materials: the "mtllib" lines (what follows the keyword, as written), the
     // material names in order of first "usemtl", and per face the index of the
     // material it was given (kNoMaterial before any "usemtl"). faceMaterials is empty
     // when the file uses no material.
-    static constexpr std::uint32_t kNoMaterial = std::numeric_limits<std::uint32_t>::max();
     std::vector<std::string> materialLibraries;
     std::vector<std::string> materialNames;
     boost::shared_array<std::uint32_t> faceMaterials;

@@ -73,9 +73,7 @@ struct FacetGroups {
 FacetGroups groupByMaterial(const std::vector<std::uint32_t>& facetMaterials,
                             std::size_t materialCount) {
     // Material m counts at m + 1; no material at 0.
-    const auto slot = [](std::uint32_t m) {
-        return m == RefinedMesh::kNoMaterial ? 0 : std::size_t{m} + 1;
-    };
+    const auto slot = [](std::uint32_t m) { return m == kNoMaterial ? 0 : std::size_t{m} + 1; };
     std::vector<std::size_t> counts(materialCount + 1), firstUse;
     for (std::uint32_t m : facetMaterials) {
         if (counts[slot(m)]++ == 0) {
@@ -87,8 +85,7 @@ FacetGroups groupByMaterial(const std::vector<std::uint32_t>& facetMaterials,
     std::size_t start = 0;
     for (std::size_t s : firstUse) {
         groups.starts.push_back(start);
-        groups.materials.push_back(s == 0 ? RefinedMesh::kNoMaterial
-                                          : static_cast<std::uint32_t>(s - 1));
+        groups.materials.push_back(s == 0 ? kNoMaterial : static_cast<std::uint32_t>(s - 1));
         next[s] = start;
         start += counts[s];
     }
@@ -169,7 +166,7 @@ bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
     }
     const FacetGroups groups = groupByMaterial(mesh.facetMaterials, mesh.materialNames.size());
     for (std::size_t g = 0; g < groups.materials.size(); ++g) {
-        if (groups.materials[g] != RefinedMesh::kNoMaterial) {
+        if (groups.materials[g] != kNoMaterial) {
             writeTextLine(out, "usemtl", mesh.materialNames[groups.materials[g]]);
         }
         for (std::size_t i = groups.starts[g]; i < groups.starts[g + 1]; ++i) {

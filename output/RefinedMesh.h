@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "mesh/Material.h"
 #include "mesh/Vec.h"
 
 namespace faceloom {
@@ -24,7 +25,6 @@ struct RefinedMesh {
     // Materials, when the input has them: the text of its "mtllib" lines (paths as
     // they name the libraries from the output's directory), the material names, and
     // per facet the index of its material (kNoMaterial for none).
-    static constexpr std::uint32_t kNoMaterial = 0xffffffffu;
     std::vector<std::string> materialLibraries;
     std::vector<std::string> materialNames;
     std::vector<std::uint32_t> facetMaterials;  // empty when no facet has a material

@@ -33,16 +33,14 @@ FacetLineage::FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side 
         invalidate();
         return;
     }
-    const auto faceTypes = mesh.getFaceTypes();
-    const auto corners = mesh.getCorners();
     faceBase_.resize(mesh.faceCount + 1);
     faceCycles_.reserve(mesh.cornerCount);
 
     std::vector<std::size_t> actual;
-    std::uint64_t first = 0;
     std::uint32_t face = 0;
     for (auto f = surface.facets_begin(); f != surface.facets_end(); ++f, ++face) {
-        const std::size_t n = faceTypes[face].y;
+        const ObjMesh::FaceCorners corners = mesh.faceCorners(face);
+        const std::size_t n = corners.size();
         actual.clear();
         auto h = f->halfedge();
         do {
@@ -56,7 +54,7 @@ FacetLineage::FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side 
         // The builder took corner c of the face as vertex (index - 1); the canonical
         // cycle is the face's own corner order, whatever corner CGAL starts from.
         const auto expected = [&](std::size_t c) {
-            const vec2<unsigned int>& corner = corners[first + c];
+            const vec2<unsigned int>& corner = corners[static_cast<std::uint32_t>(c)];
             return std::size_t{(side == Side::kPositions ? corner.x : corner.y) - 1u};
         };
         std::size_t rotation = 0;
@@ -70,10 +68,9 @@ FacetLineage::FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side 
             }
             faceCycles_.push_back(static_cast<std::uint32_t>(expected(c)));
         }
-        faceBase_[face] = first;
-        first += n;
+        faceBase_[face] = mesh.faceStarts[face];
     }
-    faceBase_[mesh.faceCount] = first;
+    faceBase_[mesh.faceCount] = mesh.cornerCount;
 }
 
 void FacetLineage::invalidate() {

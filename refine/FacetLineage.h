@@ -40,11 +40,6 @@ public:
     // Starts on a surface that was just built from `mesh`, facet k from face k.
     FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side side);
 
-    // Call around each refinement step of `surface` (refineOneStep): before it, to
-    // note the surface's size, and after it, to name the new facets.
-    void beforeStep(const Polyhedron& surface);
-    void afterStep(const Polyhedron& surface);
-
     bool valid() const { return valid_; }
     // Per facet, in the surface's facet order, once refined at least one step:
     const std::vector<std::uint32_t>& slots() const { return slots_; }
@@ -59,6 +54,11 @@ public:
     std::vector<std::uint32_t> releaseCorners() { return std::move(corners_); }
 
 private:
+    // refineSurface calls these around each step: before it, to note the surface's
+    // size, and after it, to name the new facets.
+    friend void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps);
+    void beforeStep(const Polyhedron& surface);
+    void afterStep(const Polyhedron& surface);
     void invalidate();
 
     bool valid_ = true;

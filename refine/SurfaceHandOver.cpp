@@ -1,6 +1,9 @@
 #include "refine/SurfaceHandOver.h"
 
 #include <cstdint>
+#include <string>
+
+#include "output/MaterialLibraryPath.h"
 
 namespace faceloom {
 
@@ -49,6 +52,27 @@ bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
         mesh.uvs.push_back({v->point().x(), v->point().y()});
     }
     mesh.textured = true;
+    return true;
+}
+
+bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char* outputPath,
+                   RefinedMesh& mesh) {
+    for (const std::string& library : faces.materialLibraries) {
+        mesh.materialLibraries.push_back(
+            rewriteMaterialLibraries(library, faces.sourcePath(), outputPath));
+    }
+    if (!faces.faceMaterials) {
+        return true;  // a library but no face that uses it
+    }
+    const std::vector<std::uint32_t> inputFaces = lineage.inputFaces();
+    if (inputFaces.size() != mesh.facetCount()) {
+        return false;
+    }
+    mesh.materialNames = faces.materialNames;
+    mesh.facetMaterials.resize(inputFaces.size());
+    for (std::size_t f = 0; f < inputFaces.size(); ++f) {
+        mesh.facetMaterials[f] = faces.faceMaterials[inputFaces[f]];
+    }
     return true;
 }
 

@@ -25,4 +25,11 @@ void takePositions(const Polyhedron& surface, FacetLineage* lineage, RefinedMesh
 bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
                  const FacetPairing& pairing, RefinedMesh& mesh);
 
+// Takes the material libraries of `faces` (their paths rewritten to name the same
+// files from the directory of `outputPath`) and gives every facet the material of the
+// face it descends from. False (and no facet given a material) when the facets can't
+// be traced to their faces.
+bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char* outputPath,
+                   RefinedMesh& mesh);
+
 }  // namespace faceloom

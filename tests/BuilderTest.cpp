@@ -5,6 +5,7 @@
 #include "builders/PlaneBuilder.h"
 #include "builders/Polyhedron.h"
 #include "builders/TriQuadBuilder.h"
+#include "support/RecordedDiagnostics.h"
 #include "support/TestSupport.h"
 
 using namespace faceloom;
@@ -19,15 +20,15 @@ struct Built {
 
 Built buildPositions(const ObjMesh& mesh, bool verbose) {
     Polyhedron surface;
-    TriQuadBuilder<HDS> builder(&mesh, verbose);
-    testing::internal::CaptureStderr();
+    test::RecordedDiagnostics diagnostics;
+    TriQuadBuilder<HDS> builder(&mesh, diagnostics, verbose);
     surface.delegate(builder);
-    const std::string err = testing::internal::GetCapturedStderr();
-    return {builder.outcome(), surface.size_of_vertices(), surface.size_of_facets(), err};
+    return {builder.outcome(), surface.size_of_vertices(), surface.size_of_facets(),
+            diagnostics.err};
 }
 
 TEST(BuilderTest, OutcomesAndWhatIsLeft) {
-    Built cube = buildPositions(ObjMesh(test::dataFile("cube_cross_layout.obj").c_str()), true);
+    Built cube = buildPositions(test::loadMesh(test::dataFile("cube_cross_layout.obj")), true);
     EXPECT_EQ(cube.outcome, BuildOutcome::kBuilt);
     EXPECT_EQ(cube.vertices, 8u);
     EXPECT_EQ(cube.facets, 6u);
@@ -45,7 +46,7 @@ TEST(BuilderTest, OutcomesAndWhatIsLeft) {
     // A failed build takes back everything it added, the half-built facet included.
     for (const char* name : {"index_out_of_range.obj", "pillow_touching_a_triangle.obj",
                              "face_names_a_vertex_twice.obj"}) {
-        const ObjMesh mesh(test::dataFile(name).c_str());
+        const ObjMesh mesh = test::loadMesh(test::dataFile(name));
         Built quiet = buildPositions(mesh, false);
         EXPECT_EQ(quiet.outcome, BuildOutcome::kRejected) << name;
         EXPECT_EQ(quiet.vertices + quiet.facets, 0u) << name;
@@ -55,9 +56,10 @@ TEST(BuilderTest, OutcomesAndWhatIsLeft) {
 }
 
 TEST(BuilderTest, TextureSurfaceFollowsTheTextureIndices) {
-    const ObjMesh mesh(test::dataFile("cube_cross_layout.obj").c_str());
+    const ObjMesh mesh = test::loadMesh(test::dataFile("cube_cross_layout.obj"));
     Polyhedron surface;
-    PlaneBuilder<HDS> builder(&mesh);
+    test::RecordedDiagnostics diagnostics;
+    PlaneBuilder<HDS> builder(&mesh, diagnostics);
     surface.delegate(builder);
     ASSERT_TRUE(builder.succeeded());
     EXPECT_EQ(surface.size_of_vertices(), 14u);

@@ -4,10 +4,11 @@
 
 #include "builders/PlaneBuilder.h"
 #include "builders/TriQuadBuilder.h"
-#include "refine/CatmullClarkStep.h"
 #include "refine/FacetLineage.h"
 #include "refine/FacetPairing.h"
 #include "refine/SurfaceHandOver.h"
+#include "refine/SurfaceRefinement.h"
+#include "support/RecordedDiagnostics.h"
 #include "support/TestSupport.h"
 
 using namespace faceloom;
@@ -19,18 +20,13 @@ struct Surfaces {
     Polyhedron positions, texture;
 
     explicit Surfaces(ObjMesh record) : mesh(record) {
-        TriQuadBuilder<HDS> positionBuilder(&mesh);
-        PlaneBuilder<HDS> textureBuilder(&mesh);
+        test::RecordedDiagnostics diagnostics;
+        TriQuadBuilder<HDS> positionBuilder(&mesh, diagnostics);
+        PlaneBuilder<HDS> textureBuilder(&mesh, diagnostics);
         positions.delegate(positionBuilder);
         texture.delegate(textureBuilder);
     }
 };
-
-void refineStep(Polyhedron& surface, FacetLineage& lineage) {
-    lineage.beforeStep(surface);
-    refineOneStep(surface);
-    lineage.afterStep(surface);
-}
 
 std::vector<Polyhedron::Facet_handle> facetsOf(Polyhedron& surface) {
     std::vector<Polyhedron::Facet_handle> facets;
@@ -46,8 +42,8 @@ void expectTextureOverPositions(Surfaces& s, int steps) {
     FacetLineage positions(s.positions, s.mesh, FacetLineage::Side::kPositions);
     FacetLineage texture(s.texture, s.mesh, FacetLineage::Side::kTexture);
     for (int i = 0; i < steps; ++i) {
-        refineStep(s.positions, positions);
-        refineStep(s.texture, texture);
+        refineSurface(s.positions, positions, 1);
+        refineSurface(s.texture, texture, 1);
     }
     const FacetPairing pairing(positions);
     ASSERT_TRUE(pairing.valid());
@@ -76,7 +72,7 @@ void expectTextureOverPositions(Surfaces& s, int steps) {
 }
 
 TEST(FacetPairingTest, PairsByDescentAcrossASeam) {
-    Surfaces s(ObjMesh(test::dataFile("grid_with_seam.obj").c_str()));
+    Surfaces s(test::loadMesh(test::dataFile("grid_with_seam.obj")));
     expectTextureOverPositions(s, 2);
 }
 
@@ -91,7 +87,7 @@ TEST(FacetPairingTest, FollowsTheFaceCornersNotWhereCgalStartsACycle) {
 }
 
 TEST(FacetPairingTest, SurfacesThatDoNotMatchTheFacesDoNotPair) {
-    Surfaces grid(ObjMesh(test::dataFile("grid_with_seam.obj").c_str()));
+    Surfaces grid(test::loadMesh(test::dataFile("grid_with_seam.obj")));
     ObjMesh other = ObjMesh::fromText("v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n");
     FacetLineage wrongFaces(grid.positions, other, FacetLineage::Side::kPositions);
     EXPECT_FALSE(wrongFaces.valid());
@@ -100,9 +96,9 @@ TEST(FacetPairingTest, SurfacesThatDoNotMatchTheFacesDoNotPair) {
     // Refined a different number of times.
     FacetLineage positions(grid.positions, grid.mesh, FacetLineage::Side::kPositions);
     FacetLineage texture(grid.texture, grid.mesh, FacetLineage::Side::kTexture);
-    refineStep(grid.positions, positions);
-    refineStep(grid.positions, positions);
-    refineStep(grid.texture, texture);
+    refineSurface(grid.positions, positions, 1);
+    refineSurface(grid.positions, positions, 1);
+    refineSurface(grid.texture, texture, 1);
     RefinedMesh refined;
     const FacetPairing pairing(positions);
     takePositions(grid.positions, &positions, refined);

@@ -13,11 +13,12 @@
 #include "builders/PlaneBuilder.h"
 #include "builders/TriQuadBuilder.h"
 #include "output/MergedObjWriter.h"
-#include "refine/CatmullClarkStep.h"
 #include "refine/FacetLineage.h"
 #include "refine/FacetPairing.h"
 #include "refine/SurfaceHandOver.h"
+#include "refine/SurfaceRefinement.h"
 #include "support/PrintedSurfaces.h"
+#include "support/RecordedDiagnostics.h"
 #include "support/StringSink.h"
 #include "support/TestSupport.h"
 
@@ -31,30 +32,23 @@ std::string write(const RefinedMesh& mesh) {
     return sink.text;
 }
 
-void refine(Polyhedron& surface, FacetLineage& lineage, int steps) {
-    for (int i = 0; i < steps; ++i) {
-        lineage.beforeStep(surface);
-        refineOneStep(surface);
-        lineage.afterStep(surface);
-    }
-}
-
 TEST(HandOverTest, SameBytesAsThroughThePrinter) {
     for (const char* name :
          {"cube_cross_layout.obj", "grid_with_seam.obj", "pentagon.obj", "single_triangle.obj",
           "unused_position.obj", "tiny_and_huge_coordinates.obj"}) {
         for (int steps = 1; steps <= 3; ++steps) {
-            ObjMesh mesh(test::dataFile(name).c_str());
+            const ObjMesh mesh = test::loadMesh(test::dataFile(name));
+            test::RecordedDiagnostics diagnostics;
             Polyhedron positions, texture;
-            TriQuadBuilder<HDS> positionBuilder(&mesh);
-            PlaneBuilder<HDS> textureBuilder(&mesh);
+            TriQuadBuilder<HDS> positionBuilder(&mesh, diagnostics);
+            PlaneBuilder<HDS> textureBuilder(&mesh, diagnostics);
             positions.delegate(positionBuilder);
             texture.delegate(textureBuilder);
             ASSERT_TRUE(positionBuilder.succeeded() && textureBuilder.succeeded()) << name;
             FacetLineage positionLineage(positions, mesh, FacetLineage::Side::kPositions);
             FacetLineage textureLineage(texture, mesh, FacetLineage::Side::kTexture);
-            refine(positions, positionLineage, steps);
-            refine(texture, textureLineage, steps);
+            refineSurface(positions, positionLineage, steps);
+            refineSurface(texture, textureLineage, steps);
             const FacetPairing pairing(positionLineage);
 
             const std::string reference = write(

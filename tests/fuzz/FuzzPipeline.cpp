@@ -14,6 +14,7 @@
 #include "app/RunSubdivision.h"
 #include "mesh/ObjMesh.h"
 #include "output/MergedObjWriter.h"
+#include "tests/support/RecordedDiagnostics.h"
 #include "tests/support/StringSink.h"
 
 using namespace faceloom;
@@ -22,7 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     try {
         const ObjMesh mesh = ObjMesh::fromText(text);
-        Refinement refinement = refineMesh(mesh, 1, "fuzz.obj");
+        test::RecordedDiagnostics diagnostics;
+        PhaseReporter phases(diagnostics, nullptr);
+        Refinement refinement = refineMesh(mesh, 1, "fuzz.obj", phases, diagnostics);
         if (refinement.hasOutput) {
             StringSink sink;
             writeMergedObj(refinement.mesh, sink);

@@ -1,0 +1,82 @@
+#include "builders/RepairingBuild.h"
+
+#include <string>
+
+#include "builders/FaceOrientationRepair.h"
+#include "builders/PlaneBuilder.h"
+#include "builders/TextureSeamSplit.h"
+#include "builders/TriQuadBuilder.h"
+
+namespace faceloom {
+
+namespace {
+
+// Another face list to build from, and the warning to print when it builds.
+struct Repair {
+    ObjMesh mesh;
+    std::string warning;
+};
+
+std::optional<Repair> orientedFaces(const ObjMesh& mesh) {
+    std::optional<OrientedFaces> oriented = orientFaces(mesh);
+    if (!oriented) {
+        return std::nullopt;
+    }
+    return Repair{std::move(oriented->mesh),
+                  "Warning : Turned " + std::to_string(oriented->turnedFaces) +
+                      " faces and split " + std::to_string(oriented->splitVertices) +
+                      " vertices of [" + mesh.sourcePath() + "] to build its surface\n"};
+}
+
+std::optional<Repair> splitLayout(const ObjMesh& mesh) {
+    std::optional<SplitTexture> split = splitTextureSeams(mesh);
+    if (!split) {
+        return std::nullopt;
+    }
+    return Repair{std::move(split->mesh),
+                  "Warning : Split " + std::to_string(split->sharedBefore) +
+                      " shared texture coordinates into " + std::to_string(split->after) +
+                      " to build the texture layout of [" + mesh.sourcePath() + "]\n"};
+}
+
+template <template <class> class Builder>
+BuiltSurface buildWithRepair(const ObjMesh& mesh, Polyhedron& surface, Diagnostics& diagnostics,
+                             std::optional<Repair> (*repair)(const ObjMesh&)) {
+    BuiltSurface result;
+    Builder<HDS> plain(&mesh, diagnostics, /*verbose=*/false);
+    surface.delegate(plain);
+    if (plain.succeeded()) {
+        result.built = true;
+        return result;
+    }
+    if (plain.outcome() != BuildOutcome::kRejected) {
+        return result;  // reported already; no other face list can help
+    }
+    if (std::optional<Repair> fixed = repair(mesh)) {
+        Builder<HDS> builder(&fixed->mesh, diagnostics, /*verbose=*/false);
+        surface.delegate(builder);
+        if (builder.succeeded()) {
+            diagnostics.progress(fixed->warning);
+            result.built = true;
+            result.repaired = std::move(fixed->mesh);
+            return result;
+        }
+    }
+    Builder<HDS> reporting(&mesh, diagnostics, /*verbose=*/true);
+    surface.delegate(reporting);
+    return result;
+}
+
+}  // namespace
+
+BuiltSurface buildPositionSurface(const ObjMesh& mesh, Polyhedron& surface,
+                                  Diagnostics& diagnostics) {
+    return buildWithRepair<TriQuadBuilder>(mesh, surface, diagnostics, &orientedFaces);
+}
+
+BuiltSurface buildTextureSurface(const ObjMesh& faces, Polyhedron& surface,
+                                 Diagnostics& diagnostics) {
+    return buildWithRepair<PlaneBuilder>(faces, surface, diagnostics, &splitLayout);
+}
+
+}  // namespace faceloom

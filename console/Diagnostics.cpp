@@ -1,0 +1,17 @@
+#include "console/Diagnostics.h"
+
+#include <cstdio>
+#include <iostream>
+
+namespace faceloom {
+
+void ConsoleDiagnostics::progress(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+void ConsoleDiagnostics::error(const std::string& line) {
+    std::cerr << line << std::endl;
+}
+
+}  // namespace faceloom

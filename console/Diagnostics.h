@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+namespace faceloom {
+
+// Where the tool's messages go. The binary prints them (ConsoleDiagnostics); tests
+// collect them. Every part that reports something is handed one by the run, so no
+// library code writes to the console itself.
+class Diagnostics {
+public:
+    virtual ~Diagnostics() = default;
+    // Progress and warning text for standard output, with its own line ends.
+    virtual void progress(const std::string& text) = 0;
+    // One error line for standard error, without its line end.
+    virtual void error(const std::string& line) = 0;
+};
+
+// Progress on standard output, flushed at once so that it keeps its place among
+// the error lines when both streams share a console or a log; errors on standard
+// error.
+class ConsoleDiagnostics : public Diagnostics {
+public:
+    void progress(const std::string& text) override;
+    void error(const std::string& line) override;
+};
+
+}  // namespace faceloom

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <chrono>
+
+#include <CGAL/Timer.h>
+
+#include "console/Diagnostics.h"
+
+namespace faceloom {
+
+// Wall-clock seconds spent in each phase of one run, for the benchmark.
+struct PhaseTimes {
+    double build = 0;  // building both surfaces
+    double refinePositions = 0;
+    double refineTexture = 0;
+    double handOver = 0;  // from the refined surfaces to the writer's input
+    double write = 0;
+};
+
+// The phases of a run as the console shows them: a begin line, then the phase's own
+// processor time. Also adds each phase's wall time to a PhaseTimes, when given one.
+class PhaseReporter {
+public:
+    PhaseReporter(Diagnostics& diagnostics, PhaseTimes* times)
+        : diagnostics_(diagnostics), times_(times) {}
+
+    // Prints `line` and starts timing; `phase` is where the wall time goes.
+    void begin(const char* line, double PhaseTimes::*phase);
+    // Ends the phase begun last: "Finished In [t] Second".
+    void finish();
+    // Ends a refinement phase: "Finish [steps] Steps In [t] Second".
+    void finishSteps(int steps);
+
+    // Runs `work` as a phase the console doesn't show: only its wall time is kept.
+    template <class Work>
+    auto quietly(double PhaseTimes::*phase, Work&& work) {
+        const auto start = std::chrono::steady_clock::now();
+        struct AddOnExit {
+            PhaseReporter& reporter;
+            double PhaseTimes::*phase;
+            std::chrono::steady_clock::time_point start;
+            ~AddOnExit() { reporter.addWallTime(phase, start); }
+        } addOnExit{*this, phase, start};
+        return work();
+    }
+
+private:
+    void addWallTime(double PhaseTimes::*phase, std::chrono::steady_clock::time_point start);
+    void end(const char* line);
+
+    Diagnostics& diagnostics_;
+    PhaseTimes* times_;
+    // Processor time: each printed time is the phase's own, so the timer is reset at
+    // the end of every phase.
+    CGAL::Timer timer_;
+    double PhaseTimes::*phase_ = nullptr;
+    std::chrono::steady_clock::time_point start_;
+};
+
+}  // namespace faceloom

@@ -1,0 +1,17 @@
+#include "refine/SurfaceRefinement.h"
+
+#include "refine/CatmullClarkStep.h"
+
+namespace faceloom {
+
+void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps) {
+    for (int i = 0; i < steps; ++i) {
+        // The lineage reads the surface's size before the step and names the new
+        // facets after it, from where CGAL put them.
+        lineage.beforeStep(surface);
+        refineOneStep(surface);
+        lineage.afterStep(surface);
+    }
+}
+
+}  // namespace faceloom

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "builders/Polyhedron.h"
+#include "refine/FacetLineage.h"
+
+namespace faceloom {
+
+// Refines `surface` in place by `steps` Catmull-Clark steps, while `lineage` names
+// every new facet by its descent, so that two surfaces refined this way can be
+// paired facet for facet.
+void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps);
+
+}  // namespace faceloom

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+#include "console/Diagnostics.h"
+#include "mesh/ObjMesh.h"
+
+namespace test {
+
+// Keeps every message, as the console would show them on each stream.
+class RecordedDiagnostics : public faceloom::Diagnostics {
+public:
+    void progress(const std::string& text) override { out += text; }
+    void error(const std::string& line) override { err += line + "\n"; }
+
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+// Loads an OBJ file; its messages are dropped.
+inline faceloom::ObjMesh loadMesh(const std::string& path) {
+    RecordedDiagnostics ignored;
+    return faceloom::ObjMesh(path.c_str(), ignored);
+}
+
+}  // namespace test
