@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace test {
+
+// How far a refined OBJ file is from a reference refinement of the same mesh.
+//
+// Both files must consist of four-cornered facets. Facets are paired by where
+// they are, not by their place in the file: the order of the facets, of the "v"
+// and "vt" lines, and which corner a facet starts at may all differ. A facet
+// pairs with the reference facet whose corners, in the same cyclic order, lie
+// closest (and within a thousandth of the reference's bounding box); each
+// reference facet pairs at most once, so coinciding facets (a double-sided card)
+// pair one to one.
+//
+// Deviations are the largest distance between paired corners, over the diagonal of
+// the reference's bounding box of positions (resp. texture coordinates).
+struct ReferenceComparison {
+    std::size_t facets = 0;           // facets in the file compared
+    std::size_t referenceFacets = 0;  // facets in the reference
+    std::size_t unmatched = 0;        // facets, of either file, left without a partner
+    double positionDeviation = 0.0;
+    double uvDeviation = 0.0;
+    std::vector<std::string> problems;  // malformed files, texture on one side only
+
+    // One line for test failure messages.
+    std::string summary() const;
+};
+
+ReferenceComparison compareWithReference(const std::string& objText,
+                                         const std::string& referenceText);
+
+}  // namespace test
