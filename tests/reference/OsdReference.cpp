@@ -26,10 +26,9 @@
 #include <string>
 #include <vector>
 
+#include "console/Diagnostics.h"
 #include "mesh/ObjMesh.h"
 
-// Faceloom's own types are declared in namespace faceloom.
-namespace faceloom {}
 using namespace faceloom;
 
 namespace {
@@ -204,7 +203,8 @@ int main(int argc, char** argv) {
     if (!parseArguments(argc, argv, settings)) {
         return 1;
     }
-    const ObjMesh mesh(settings.input.c_str());
+    ConsoleDiagnostics console;
+    const ObjMesh mesh(settings.input.c_str(), console);
     if (mesh.loadFailed()) {
         return 1;  // the loader said why
     }
