@@ -12,6 +12,7 @@
 #include "refine/FacetPairing.h"
 #include "refine/SurfaceHandOver.h"
 #include "refine/SurfaceRefinement.h"
+#include "refine/UvSmoothing.h"
 #include "system/MemoryBudget.h"
 
 namespace faceloom {
@@ -25,8 +26,9 @@ struct PositionSide {
 };
 
 // Builds the position surface, refines it and hands it over with the materials.
-PositionSide refinePositions(const ObjMesh& mesh, int steps, const char* outputName,
-                             PhaseReporter& phases, Diagnostics& diagnostics, Refinement& result) {
+PositionSide refinePositions(const ObjMesh& mesh, int steps, const SmoothingOptions& smoothing,
+                             const char* outputName, PhaseReporter& phases,
+                             Diagnostics& diagnostics, Refinement& result) {
     PositionSide side;
     Polyhedron surface;
     phases.begin("Begin To Build Polyhedron Mesh\n", &PhaseTimes::build);
@@ -37,7 +39,7 @@ PositionSide refinePositions(const ObjMesh& mesh, int steps, const char* outputN
     const ObjMesh& faces = side.built.faces(mesh);
     FacetLineage lineage(surface, faces, FacetLineage::Side::kPositions);
     phases.begin("Begin To Subdividing Mesh\n", &PhaseTimes::refinePositions);
-    refineSurface(surface, lineage, steps);
+    refineSurface(surface, lineage, steps, positionRules(smoothing));
     phases.finishSteps(steps);
     if (!result.hasOutput) {
         return side;
@@ -63,8 +65,8 @@ PositionSide refinePositions(const ObjMesh& mesh, int steps, const char* outputN
 // Builds the texture layout from the faces the positions were built from, refines it
 // by the same steps and pairs it with the refined positions.
 void refineTexture(const ObjMesh& faces, const std::optional<FacetPairing>& pairing, int steps,
-                   const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics,
-                   Refinement& result) {
+                   const SmoothingOptions& smoothing, const char* outputName, PhaseReporter& phases,
+                   Diagnostics& diagnostics, Refinement& result) {
     Polyhedron surface;
     phases.begin("Begin To Build Polyhedron UV\n", &PhaseTimes::build);
     const BuiltSurface layout = buildTextureSurface(faces, surface, diagnostics);
@@ -72,7 +74,7 @@ void refineTexture(const ObjMesh& faces, const std::optional<FacetPairing>& pair
 
     FacetLineage lineage(surface, layout.faces(faces), FacetLineage::Side::kTexture);
     phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
-    refineSurface(surface, lineage, steps);
+    refineSurface(surface, lineage, steps, layoutRules(layout.faces(faces), surface, smoothing));
     phases.finishSteps(steps);
     if (!layout.built) {
         result.clean = false;  // the builder said why
@@ -104,16 +106,16 @@ bool writeOutput(const RefinedMesh& refined, const char* outputPath, Diagnostics
 
 }  // namespace
 
-Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, PhaseReporter& phases,
-                      Diagnostics& diagnostics) {
+Refinement refineMesh(const ObjMesh& mesh, int steps, const SmoothingOptions& smoothing,
+                      const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics) {
     Refinement result;
     // Only one refined surface is held at a time: the position surface is handed over
     // and released before the texture surface is built.
     const PositionSide positions =
-        refinePositions(mesh, steps, outputName, phases, diagnostics, result);
+        refinePositions(mesh, steps, smoothing, outputName, phases, diagnostics, result);
     if (mesh.uvCount != 0) {
-        refineTexture(positions.built.faces(mesh), positions.pairing, steps, outputName, phases,
-                      diagnostics, result);
+        refineTexture(positions.built.faces(mesh), positions.pairing, steps, smoothing, outputName,
+                      phases, diagnostics, result);
     }
     if (!result.hasOutput) {
         result.clean = false;  // the builder said why
@@ -121,7 +123,8 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, Ph
     return result;
 }
 
-bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, Diagnostics& diagnostics,
+bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps,
+                    const SmoothingOptions& smoothing, Diagnostics& diagnostics,
                     PhaseTimes* times) {
     try {
         const std::string refusal = memoryRefusal(mesh, steps, availableMemory());
@@ -130,7 +133,8 @@ bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, Diagnostic
             return false;
         }
         PhaseReporter phases(diagnostics, times);
-        const Refinement refinement = refineMesh(mesh, steps, outputPath, phases, diagnostics);
+        const Refinement refinement =
+            refineMesh(mesh, steps, smoothing, outputPath, phases, diagnostics);
         if (!refinement.hasOutput) {
             return false;  // nothing to write: the output path stays as it was
         }

@@ -4,13 +4,16 @@
 #include "console/PhaseReporter.h"
 #include "mesh/ObjMesh.h"
 #include "output/RefinedMesh.h"
+#include "refine/SmoothingOptions.h"
 
 namespace faceloom {
 
-// The tool's one run: refines `mesh` by `steps` Catmull-Clark steps (1 to 6) and
+// The tool's one run: refines `mesh` by `steps` Catmull-Clark steps (1 to 6), smoothed
+// as `smoothing` says, and
 // writes the refined, textured mesh to `outputPath`. Reports its phases and errors to
 // `diagnostics`. Returns true when it reported no error. Fills `times` when given.
-bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, Diagnostics& diagnostics,
+bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps,
+                    const SmoothingOptions& smoothing, Diagnostics& diagnostics,
                     PhaseTimes* times = nullptr);
 
 // What a refinement produced.

@@ -138,7 +138,8 @@ Result runJob(const Options& options, std::uint64_t facets) {
     {
         ObjMesh mesh(input.c_str(), diagnostics);
         result.load = seconds(start);
-        runSubdivision(mesh, output.c_str(), options.steps, diagnostics, &result.phases);
+        runSubdivision(mesh, output.c_str(), options.steps, SmoothingOptions{}, diagnostics,
+                       &result.phases);
     }
     result.total = seconds(start);
     struct rusage usage;

@@ -5,9 +5,11 @@
 
 #include <CGAL/Subdivision_method_3/subdivision_methods_3.h>
 
+#include "refine/SubdivisionMask.h"
+
 namespace faceloom {
 
-void refineOneStep(Polyhedron& surface) {
+void refineOneStep(Polyhedron& surface, const RefinementRules& rules) {
     // Room for everything the step adds, reserved up front: the refinement keeps
     // handles to the old vertices, facets and edges across its own reservation, and
     // with vector storage a reservation that moves the arrays would leave them dangling.
@@ -23,8 +25,8 @@ void refineOneStep(Polyhedron& surface) {
             isolated.emplace_back(v, v->point());
         }
     }
-    CGAL::Subdivision_method_3::CatmullClark_subdivision(surface,
-                                                         CGAL::parameters::number_of_iterations(1));
+    CGAL::Subdivision_method_3::PQQ(surface, SubdivisionMask<Polyhedron>(&surface, rules),
+                                    CGAL::parameters::number_of_iterations(1));
     // The refinement keeps the old vertices (and their handles) in place.
     for (auto& [vertex, point] : isolated) {
         vertex->point() = point;

@@ -9,6 +9,8 @@
 
 namespace faceloom {
 
+struct RefinementRules;
+
 // Names every facet of a surface that is refined step by step by what it descends
 // from, so that two refinements of the same faces (the positions and the flat texture
 // layout) can be paired facet for facet even when CGAL lists their facets, and starts
@@ -56,7 +58,8 @@ public:
 private:
     // refineSurface calls these around each step: before it, to note the surface's
     // size, and after it, to name the new facets.
-    friend void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps);
+    friend void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps,
+                              const RefinementRules& rules);
     void beforeStep(const Polyhedron& surface);
     void afterStep(const Polyhedron& surface);
     void invalidate();

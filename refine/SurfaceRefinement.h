@@ -2,12 +2,14 @@
 
 #include "builders/Polyhedron.h"
 #include "refine/FacetLineage.h"
+#include "refine/RefinementRules.h"
 
 namespace faceloom {
 
 // Refines `surface` in place by `steps` Catmull-Clark steps, while `lineage` names
 // every new facet by its descent, so that two surfaces refined this way can be
 // paired facet for facet.
-void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps);
+void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps,
+                   const RefinementRules& rules);
 
 }  // namespace faceloom

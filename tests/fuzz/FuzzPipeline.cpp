@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const ObjMesh mesh = ObjMesh::fromText(text);
         test::RecordedDiagnostics diagnostics;
         PhaseReporter phases(diagnostics, nullptr);
-        Refinement refinement = refineMesh(mesh, 1, "fuzz.obj", phases, diagnostics);
+        Refinement refinement = refineMesh(mesh, 1, SmoothingOptions{}, "fuzz.obj", phases, diagnostics);
         if (refinement.hasOutput) {
             StringSink sink;
             writeMergedObj(refinement.mesh, sink);
