@@ -8,6 +8,10 @@ bool isHelpSwitch(const char* argument) {
     return std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0;
 }
 
+bool isVersionSwitch(const char* argument) {
+    return std::strcmp(argument, "--version") == 0;
+}
+
 int parseStepCount(const char* text) {
     const char* p = text;
     // The white space of the C locale, as atoi skips it.

@@ -5,6 +5,9 @@
 // True for exactly "-h" or "--help" (no prefixes, case-sensitive).
 bool isHelpSwitch(const char* argument);
 
+// True for exactly "--version".
+bool isVersionSwitch(const char* argument);
+
 // Reads a step count as atoi does (leading white space, an optional sign, decimal
 // digits up to the first other character; no digits give 0), but without atoi's
 // undefined behaviour: a number outside the range of int comes back clamped to

@@ -6,12 +6,20 @@
 #include <cstdio>
 
 #include "app/CommandLine.h"
+#include "app/HelpText.h"
 #include "app/RunSubdivision.h"
 #include "mesh/ObjMesh.h"
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && isVersionSwitch(argv[1])) {
+        faceloom::printVersion();
+        return 0;
+    }
     if (argc < 4 || isHelpSwitch(argv[1])) {
         printUsage(argc);
+        if (argc >= 2 && isHelpSwitch(argv[1])) {
+            faceloom::printHelp();
+        }
         return -1;
     }
     int steps = parseStepCount(argv[1]);
