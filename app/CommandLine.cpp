@@ -73,12 +73,12 @@ CommandLine parseCommandLine(int argc, char** argv) {
     bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if (!options || argument.size() <= 2 || argument.compare(0, 2, "--") != 0) {
-            line.positional.push_back(argv[i]);
-            continue;
-        }
-        if (argument == "--") {
+        if (options && argument == "--") {
             options = false;
+        } else if (!options || argument.size() <= 2 || argument.compare(0, 2, "--") != 0) {
+            line.positional.push_back(argv[i]);
+        } else if (argument == "--version") {
+            line.version = true;
         } else if (argument == "--help") {
             // Counted by the usage text like a positional argument, as it always was.
             line.help = true;

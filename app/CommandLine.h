@@ -13,8 +13,10 @@ namespace faceloom {
 struct CommandLine {
     std::vector<const char*> positional;
     SmoothingOptions smoothing;
-    bool help = false;  // -h or --help first, or --help anywhere before "--"
-    std::string error;  // the "ERROR : ..." line for an option or value we don't know
+    bool help = false;
+    bool version = false;  // --version anywhere before "--"  // -h or --help first, or --help
+                           // anywhere before "--"
+    std::string error;     // the "ERROR : ..." line for an option or value we don't know
 };
 
 CommandLine parseCommandLine(int argc, char** argv);

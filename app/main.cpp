@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/CommandLine.h"
+#include "app/HelpText.h"
 #include "app/RunSubdivision.h"
 #include "console/Diagnostics.h"
 #include "mesh/ObjMesh.h"
@@ -17,8 +18,15 @@ int main(int argc, char** argv) {
     // The usage text counts the program and the positional arguments, as if no
     // option had been given.
     const int arguments = static_cast<int>(line.positional.size()) + 1;
+    if (line.version) {
+        printVersion();
+        return 0;
+    }
     if (line.help || (line.error.empty() && arguments < 4)) {
         printUsage(arguments);
+        if (line.help) {
+            printHelp();
+        }
         return -1;
     }
     if (!line.error.empty()) {
