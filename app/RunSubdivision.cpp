@@ -12,6 +12,7 @@
 #include "app/CatmullClarkStep.h"
 #include "app/FacetLineage.h"
 #include "app/FacetPairing.h"
+#include "app/InputLimits.h"
 #include "app/MemoryBudget.h"
 #include "app/SurfaceHandOver.h"
 #include "builders/FaceOrientationRepair.h"
@@ -250,6 +251,15 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, Ph
         clock.lap(&PhaseTimes::handOver);
     }
     clock.lap(&PhaseTimes::handOver);  // releasing the surface
+    if (result.hasOutput) {
+        if (const char* part = nonFinitePart(result.mesh)) {
+            std::cerr << "ERROR : The refined " << part << " of [" << mesh.sourcePath()
+                      << "] overflow single precision (its numbers are too close to 3.4e38 "
+                         "to refine): nothing written"
+                      << std::endl;
+            result.hasOutput = false;
+        }
+    }
     if (!result.hasOutput) {
         result.clean = false;  // the builder said why
     }
@@ -258,7 +268,10 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, Ph
 
 bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, PhaseTimes* times) {
     try {
-        const std::string refusal = memoryRefusal(mesh, steps, availableMemory());
+        std::string refusal = inputLimitRefusal(mesh);
+        if (refusal.empty()) {
+            refusal = memoryRefusal(mesh, steps, availableMemory());
+        }
         if (!refusal.empty()) {
             std::cerr << refusal << std::endl;
             return false;

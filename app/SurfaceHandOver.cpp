@@ -1,5 +1,6 @@
 #include "app/SurfaceHandOver.h"
 
+#include <cmath>
 #include <cstdint>
 
 void takePositions(const Polyhedron& surface, FacetLineage* lineage, RefinedMesh& mesh) {
@@ -48,4 +49,18 @@ bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
     }
     mesh.textured = true;
     return true;
+}
+
+const char* nonFinitePart(const RefinedMesh& mesh) {
+    for (const auto& p : mesh.positions) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+            return "positions";
+        }
+    }
+    for (const auto& t : mesh.uvs) {
+        if (!std::isfinite(t.x) || !std::isfinite(t.y)) {
+            return "texture coordinates";
+        }
+    }
+    return nullptr;
 }

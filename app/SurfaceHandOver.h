@@ -22,3 +22,9 @@ void takePositions(const Polyhedron& surface, FacetLineage* lineage, RefinedMesh
 // position surface facet for facet.
 bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
                  const FacetPairing& pairing, RefinedMesh& mesh);
+
+// What of `mesh` holds a number that is not finite ("positions" or "texture
+// coordinates"), or null. Single-precision arithmetic overflows when refining
+// coordinates near float's limit (about 1e37 and up), and a file must never carry
+// the result.
+const char* nonFinitePart(const RefinedMesh& mesh);

@@ -20,8 +20,10 @@ int main(int argc, char** argv) {
         steps = 3;
     }
     ObjMesh mesh(argv[2]);
-    const bool clean = runSubdivision(mesh, argv[3], steps);
+    if (mesh.loadFailed()) {
+        return 1;  // the loader said why; an empty mesh has nothing more to say
+    }
     // 1 whenever an error was reported, even if a file was written (one without its
     // texture, say): scripts must be able to tell.
-    return (clean && !mesh.loadFailed()) ? 0 : 1;
+    return runSubdivision(mesh, argv[3], steps) ? 0 : 1;
 }
