@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <optional>
@@ -110,7 +111,8 @@ void takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char
 bool writeOutput(const RefinedMesh& refined, const char* outputPath) {
     OutputFile file(outputPath);
     if (!file.open() || !writeMergedObj(refined, file) || !file.commit()) {
-        std::cerr << "ERROR : Can't write to [" << outputPath << "]" << std::endl;
+        std::cerr << "ERROR : Can't write to [" << outputPath
+                  << "]: " << std::strerror(file.error()) << std::endl;
         return false;
     }
     return true;

@@ -8,11 +8,17 @@
 #include "app/CommandLine.h"
 #include "app/RunSubdivision.h"
 #include "mesh/ObjMesh.h"
+#include "output/OutputFile.h"
 
 int main(int argc, char** argv) {
     if (argc < 4 || isHelpSwitch(argv[1])) {
         printUsage(argc);
         return -1;
+    }
+    if (namesStandardOutput(argv[3])) {
+        // The OBJ goes to standard output and must come out clean: the console lines
+        // go to standard error instead. (The GNU C library lets stdout be set.)
+        stdout = stderr;
     }
     int steps = parseStepCount(argv[1]);
     if (steps < 1 || steps > 6) {
