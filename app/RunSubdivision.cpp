@@ -1,9 +1,11 @@
 #include "app/RunSubdivision.h"
 
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <string>
 
+#include "builders/InputLimits.h"
 #include "builders/Polyhedron.h"
 #include "builders/RepairingBuild.h"
 #include "output/MergedObjWriter.h"
@@ -98,7 +100,8 @@ void refineTexture(const ObjMesh& faces, const std::optional<FacetPairing>& pair
 bool writeOutput(const RefinedMesh& refined, const char* outputPath, Diagnostics& diagnostics) {
     OutputFile file(outputPath);
     if (!file.open() || !writeMergedObj(refined, file) || !file.commit()) {
-        diagnostics.error("ERROR : Can't write to [" + std::string(outputPath) + "]");
+        diagnostics.error("ERROR : Can't write to [" + std::string(outputPath) +
+                          "]: " + std::strerror(file.error()));
         return false;
     }
     return true;
@@ -117,6 +120,15 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const SmoothingOptions& sm
         refineTexture(positions.built.faces(mesh), positions.pairing, steps, smoothing, outputName,
                       phases, diagnostics, result);
     }
+    if (result.hasOutput) {
+        if (const char* part = nonFinitePart(result.mesh)) {
+            diagnostics.error("ERROR : The refined " + std::string(part) + " of [" +
+                              mesh.sourcePath() +
+                              "] overflow single precision (its numbers are too close to 3.4e38 "
+                              "to refine): nothing written");
+            result.hasOutput = false;
+        }
+    }
     if (!result.hasOutput) {
         result.clean = false;  // the builder said why
     }
@@ -127,7 +139,10 @@ bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps,
                     const SmoothingOptions& smoothing, Diagnostics& diagnostics,
                     PhaseTimes* times) {
     try {
-        const std::string refusal = memoryRefusal(mesh, steps, availableMemory());
+        std::string refusal = inputLimitRefusal(mesh);
+        if (refusal.empty()) {
+            refusal = memoryRefusal(mesh, steps, availableMemory());
+        }
         if (!refusal.empty()) {
             diagnostics.error(refusal);
             return false;

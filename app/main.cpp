@@ -10,10 +10,10 @@
 #include "app/RunSubdivision.h"
 #include "console/Diagnostics.h"
 #include "mesh/ObjMesh.h"
+#include "output/OutputFile.h"
 
 int main(int argc, char** argv) {
     using namespace faceloom;
-    ConsoleDiagnostics console;
     const CommandLine line = parseCommandLine(argc, argv);
     // The usage text counts the program and the positional arguments, as if no
     // option had been given.
@@ -29,18 +29,24 @@ int main(int argc, char** argv) {
         }
         return -1;
     }
+    const char* outputPath = line.positional[2];
+    // When the OBJ goes to standard output it must come out clean: the console lines
+    // go to standard error then.
+    ConsoleDiagnostics console(namesStandardOutput(outputPath) ? stderr : stdout);
     if (!line.error.empty()) {
         console.error(line.error);
         return 1;
     }
     int steps = parseStepCount(line.positional[0]);
     if (steps < 1 || steps > 6) {
-        std::printf("Warning : Steps number is not valid, I will use 3\n");
+        console.progress("Warning : Steps number is not valid, I will use 3\n");
         steps = 3;
     }
     ObjMesh mesh(line.positional[1], console);
-    const bool clean = runSubdivision(mesh, line.positional[2], steps, line.smoothing, console);
+    if (mesh.loadFailed()) {
+        return 1;  // the loader said why; an empty mesh has nothing more to say
+    }
     // 1 whenever an error was reported, even if a file was written (one without its
     // texture, say): scripts must be able to tell.
-    return (clean && !mesh.loadFailed()) ? 0 : 1;
+    return runSubdivision(mesh, outputPath, steps, line.smoothing, console) ? 0 : 1;
 }

@@ -63,6 +63,13 @@ private:
     void beforeStep(const Polyhedron& surface);
     void afterStep(const Polyhedron& surface);
     void invalidate();
+    // Gives each child of the first step (its corners and rotation as afterStep read
+    // them) its slot, in time linear in the faces' corners. False when a child's old
+    // vertex is absent from its parent's cycle or stands in it twice.
+    bool placeFirstStepChildren(const std::vector<std::uint32_t>& corners,
+                                const std::vector<std::uint8_t>& rotations,
+                                std::size_t firstFacetVertex,
+                                std::vector<std::uint32_t>& slots) const;
 
     bool valid_ = true;
     bool refined_ = false;

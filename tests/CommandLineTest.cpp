@@ -181,7 +181,7 @@ TEST(CommandLineTest, StepsOutOfRangeWarnOnceAndUseThree) {
     }
 }
 
-TEST(CommandLineTest, MissingInputIsReportedAndTheRunGoesOn) {
+TEST(CommandLineTest, MissingInputIsReportedWhateverFollows) {
     test::TempDir dir;
     const std::string input = dir.file("absent.obj");
     test::RunResult r = test::runTool({"2", input, dir.file("out.obj"), "ignored", "also ignored"});

@@ -138,7 +138,7 @@ TEST(RefinementTest, UnwritableOutputPath) {
     test::TempDir dir;
     const std::string out = dir.file("missing_directory/out.obj");
     test::RunResult r = test::runTool({"1", test::dataFile("single_quad.obj"), out});
-    EXPECT_EQ(r.err, "ERROR : Can't write to [" + out + "]\n");
+    EXPECT_EQ(r.err, "ERROR : Can't write to [" + out + "]: No such file or directory\n");
     EXPECT_FALSE(test::fileExists(out));
 }
 
