@@ -1,12 +1,14 @@
 #include "app/RunSubdivision.h"
 
 #include <exception>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "builders/Polyhedron.h"
 #include "builders/CornerFans.h"
+#include "builders/Polyhedron.h"
 #include "builders/RepairingBuild.h"
 #include "builders/TextureLayout.h"
 #include "output/MergedObjWriter.h"
@@ -97,6 +99,26 @@ PositionSide refinePositions(const ObjMesh& mesh, bool withTexture, int steps,
     return side;
 }
 
+// Refines `surface` as refineSurface does, but step by step, putting the vertices to
+// `keep` back where they were after each step.
+void refineKeeping(Polyhedron& surface, FacetLineage& lineage, int steps,
+                   const std::vector<bool>& keep) {
+    // By index: the arrays may move as a step makes room, but the old vertices keep
+    // their places in them.
+    std::vector<std::pair<std::size_t, Kernel::Point_3>> kept;
+    for (auto v = surface.vertices_begin(); v != surface.vertices_end(); ++v) {
+        if (keep[vertexIndex(surface, v)]) {
+            kept.emplace_back(vertexIndex(surface, v), v->point());
+        }
+    }
+    for (int i = 0; i < steps; ++i) {
+        refineSurface(surface, lineage, 1);
+        for (const auto& [index, point] : kept) {
+            std::next(surface.vertices_begin(), index)->point() = point;
+        }
+    }
+}
+
 // Builds the texture layout from the faces the positions were built from, refines it
 // by the same steps and pairs it with the refined positions.
 void refineTexture(const ObjMesh& faces, const std::optional<FacetPairing>& pairing, int steps,
@@ -109,7 +131,11 @@ void refineTexture(const ObjMesh& faces, const std::optional<FacetPairing>& pair
 
     FacetLineage lineage(surface, layout.faces(faces), FacetLineage::Side::kTexture);
     phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
-    refineSurface(surface, lineage, steps);
+    if (layout.keep.size() == surface.size_of_vertices()) {
+        refineKeeping(surface, lineage, steps, layout.keep);
+    } else {
+        refineSurface(surface, lineage, steps);
+    }
     phases.finishSteps(steps);
     if (!layout.built) {
         result.clean = false;  // the builder said why

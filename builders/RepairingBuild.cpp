@@ -1,5 +1,6 @@
 #include "builders/RepairingBuild.h"
 
+#include <algorithm>
 #include <string>
 
 #include "builders/FaceOrientationRepair.h"
@@ -59,8 +60,8 @@ BuiltSurface buildPositionSurface(const ObjMesh& mesh, Polyhedron& surface,
     }
     if (std::optional<OrientedFaces> oriented = orientFaces(faces)) {
         if (buildQuietly<TriQuadBuilder>(oriented->mesh, surface, diagnostics)) {
-            diagnostics.progress(surfaceRepair(
-                oriented->turnedFaces, splitVertices + oriented->splitVertices, mesh));
+            diagnostics.progress(surfaceRepair(oriented->turnedFaces,
+                                               splitVertices + oriented->splitVertices, mesh));
             result.built = true;
             result.repaired = std::move(oriented->mesh);
             return result;
@@ -97,6 +98,9 @@ BuiltSurface buildTextureSurface(const ObjMesh& faces, Polyhedron& surface,
     if (buildQuietly<PlaneBuilder>(layout->mesh, surface, diagnostics, &outcome)) {
         result.built = true;
         result.repaired = std::move(layout->mesh);
+        if (std::find(layout->keep.begin(), layout->keep.end(), true) != layout->keep.end()) {
+            result.keep = std::move(layout->keep);
+        }
         return result;
     }
     if (outcome != BuildOutcome::kRejected) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "builders/Polyhedron.h"
 #include "console/Diagnostics.h"
@@ -12,6 +13,9 @@ namespace faceloom {
 struct BuiltSurface {
     bool built = false;
     std::optional<ObjMesh> repaired;
+    // Per vertex of the surface: whether the refinement keeps it where it is (empty
+    // when none is kept).
+    std::vector<bool> keep;
 
     const ObjMesh& faces(const ObjMesh& input) const { return repaired ? *repaired : input; }
 };

@@ -1,6 +1,8 @@
 #include "builders/TextureLayout.h"
 
+#include <algorithm>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "builders/CornerFans.h"
@@ -25,7 +27,8 @@ std::optional<TextureLayout> layoutFromConnectivity(const ObjMesh& faces) {
     if (!hasPolygonFaces(faces) || faces.cornerCount > std::numeric_limits<std::uint32_t>::max()) {
         return std::nullopt;
     }
-    TextureLayout layout{faces};
+    TextureLayout layout;
+    layout.mesh = faces;
     // The texture coordinate each corner is taken to name: 0 on a face without texture.
     std::vector<std::uint32_t> texture(faces.cornerCount, 0);
     std::vector<std::uint32_t> indices;
@@ -47,9 +50,8 @@ std::optional<TextureLayout> layoutFromConnectivity(const ObjMesh& faces) {
         layout.repeatingFaces += firstRepeated(indices) != kNoneRepeated;
     }
 
-    const std::vector<std::uint64_t> fans =
-        cornerFans(faces, [&](std::uint64_t fa, std::uint64_t ga, std::uint64_t fb,
-                              std::uint64_t gb) {
+    const std::vector<std::uint64_t> fans = cornerFans(
+        faces, [&](std::uint64_t fa, std::uint64_t ga, std::uint64_t fb, std::uint64_t gb) {
             return texture[fa] == texture[ga] && texture[fb] == texture[gb];
         });
 
@@ -78,6 +80,24 @@ std::optional<TextureLayout> layoutFromConnectivity(const ObjMesh& faces) {
             }
         }
         corners[c].y = vertex;
+    }
+    // (position, texture coordinate, layout vertex) once each, to find the pairs laid
+    // out on more than one fan.
+    std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> uses;
+    for (std::uint64_t c = 0; c < faces.cornerCount; ++c) {
+        if (texture[c] != 0) {
+            uses.emplace_back(corners[c].x, texture[c], corners[c].y);
+        }
+    }
+    std::sort(uses.begin(), uses.end());
+    uses.erase(std::unique(uses.begin(), uses.end()), uses.end());
+    layout.keep.assign(uvs.size(), false);
+    for (std::size_t i = 0; i + 1 < uses.size(); ++i) {
+        const auto& [position, t, vertex] = uses[i];
+        const auto& [nextPosition, nextT, nextVertex] = uses[i + 1];
+        if (position == nextPosition && t == nextT) {
+            layout.keep[vertex - 1] = layout.keep[nextVertex - 1] = true;
+        }
     }
     layout.mesh.uvs = toSharedArray(uvs);
     layout.mesh.uvCount = static_cast<std::uint32_t>(uvs.size());

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "mesh/ObjMesh.h"
 
@@ -28,11 +29,19 @@ bool faceHasTexture(const ObjMesh& mesh, std::uint32_t face);
 // Faces without a texture coordinate at every corner still need a place in the
 // layout, so that both surfaces refine facet for facet: they get layout vertices of
 // their own at (0, 0), per position and fan, never shared with a textured face.
+//
+// A texture coordinate that one position uses on two fans or more (islands touching
+// at a corner, sharing its coordinate) is laid out once per fan, and each of these
+// layout vertices stays where it is through the refinement: smoothed within each
+// island it would split into several coordinates the file gave as one, and smoothed
+// across them it would land outside both islands. (OpenSubdiv treats such a value
+// as a corner alike.)
 struct TextureLayout {
     ObjMesh mesh;
-    std::uint32_t untexturedFaces = 0;    // no texture index at any corner
-    std::uint32_t brokenFaces = 0;        // texture indices at some corners only, or out of range
-    std::uint32_t repeatingFaces = 0;     // a texture coordinate named at two corners
+    std::vector<bool> keep;             // per layout vertex: stays where it is
+    std::uint32_t untexturedFaces = 0;  // no texture index at any corner
+    std::uint32_t brokenFaces = 0;      // texture indices at some corners only, or out of range
+    std::uint32_t repeatingFaces = 0;   // a texture coordinate named at two corners
 };
 
 // Nothing when the faces are no polygons (see hasPolygonFaces).

@@ -12,10 +12,8 @@ std::optional<SplitFans> splitVertexFans(const ObjMesh& mesh) {
     if (!hasPolygonFaces(mesh)) {
         return std::nullopt;
     }
-    const std::vector<std::uint64_t> fans =
-        cornerFans(mesh, [](std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t) {
-            return true;
-        });
+    const std::vector<std::uint64_t> fans = cornerFans(
+        mesh, [](std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t) { return true; });
 
     constexpr std::uint64_t kNoFan = std::numeric_limits<std::uint64_t>::max();
     std::vector<std::uint64_t> keptFan(mesh.vertexCount, kNoFan);  // per position
