@@ -36,6 +36,15 @@ std::string surfaceRepair(std::size_t turned, std::size_t split, const ObjMesh& 
            "] to build its surface\n";
 }
 
+bool namesMissingTexture(const ObjMesh& faces) {
+    for (std::uint32_t face = 0; face < faces.faceCount; ++face) {
+        if (faces.faceTypes[face].x != kCornersUnread && !faceHasTexture(faces, face)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 BuiltSurface buildPositionSurface(const ObjMesh& mesh, Polyhedron& surface,
@@ -76,9 +85,13 @@ BuiltSurface buildTextureSurface(const ObjMesh& faces, Polyhedron& surface,
     BuiltSurface result;
     std::optional<TextureLayout> layout = layoutFromConnectivity(faces);
     if (!layout) {
-        // Faces that are no polygons: the position surface has failed and said why;
-        // only what the builder reports in any case is reported again.
-        result.built = buildQuietly<PlaneBuilder>(faces, surface, diagnostics);
+        // Faces that are no polygons: the position surface has failed and said why.
+        // Of the texture side, only texture indices that name nothing are reported too.
+        BuildOutcome outcome;
+        result.built = buildQuietly<PlaneBuilder>(faces, surface, diagnostics, &outcome);
+        if (outcome == BuildOutcome::kRejected && namesMissingTexture(faces)) {
+            buildReporting<PlaneBuilder>(faces, surface, diagnostics);
+        }
         return result;
     }
     const std::string in = "[" + faces.sourcePath() + "]";

@@ -126,6 +126,7 @@ TEST(TextureLayoutTest, IslandsTouchingAtACornerKeepTheirTextureApart) {
     test::TempDir dir;
     const ToolRun run = refine("islands_touching_at_one_corner.obj", 2, dir);
     ASSERT_EQ(run.obj.f.size(), 64u);
+    int atSharedCorner = 0;
     for (const auto& facet : run.obj.f) {
         double x = 0, y = 0;
         for (const auto& c : facet) {
@@ -135,11 +136,18 @@ TEST(TextureLayoutTest, IslandsTouchingAtACornerKeepTheirTextureApart) {
         const Island& island = islands[y < 1 ? (x < 1 ? 0 : 1) : (x < 1 ? 3 : 2)];
         for (const auto& c : facet) {
             const auto& uv = run.obj.vt[c.t - 1];
+            // Both islands keep the coordinate they share at the corner they share.
+            const auto& p = run.obj.v[c.p - 1];
+            if (p[0] == 1 && p[1] == 1 && (x - 1) * (y - 1) > 0) {
+                ++atSharedCorner;
+                EXPECT_EQ(uv, (std::array<double, 2>{0.45, 0.43}));
+            }
             EXPECT_TRUE(uv[0] >= island.u0 && uv[0] <= island.u1 && uv[1] >= island.v0 &&
                         uv[1] <= island.v1)
                 << uv[0] << " " << uv[1] << " on the facet around " << x << " " << y;
         }
     }
+    EXPECT_EQ(atSharedCorner, 2);
 }
 
 TEST(TextureLayoutTest, PartsTouchingAtAVertexAreRefinedApart) {
