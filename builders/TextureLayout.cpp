@@ -39,7 +39,7 @@ std::optional<TextureLayout> layoutFromConnectivity(const ObjMesh& faces) {
             for (const vec2<unsigned int>& corner : corners) {
                 anyIndex = anyIndex || corner.y != 0;
             }
-            ++(anyIndex ? layout.brokenFaces : layout.untexturedFaces);
+            layout.brokenFaces += anyIndex;
             continue;
         }
         indices.clear();

@@ -38,10 +38,9 @@ bool faceHasTexture(const ObjMesh& mesh, std::uint32_t face);
 // as a corner alike.)
 struct TextureLayout {
     ObjMesh mesh;
-    std::vector<bool> keep;             // per layout vertex: stays where it is
-    std::uint32_t untexturedFaces = 0;  // no texture index at any corner
-    std::uint32_t brokenFaces = 0;      // texture indices at some corners only, or out of range
-    std::uint32_t repeatingFaces = 0;   // a texture coordinate named at two corners
+    std::vector<bool> keep;            // per layout vertex: stays where it is
+    std::uint32_t brokenFaces = 0;     // texture indices at some corners only, or out of range
+    std::uint32_t repeatingFaces = 0;  // a texture coordinate named at two corners
 };
 
 // Nothing when the faces are no polygons (see hasPolygonFaces).
