@@ -2,14 +2,20 @@
 
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "builders/CornerFans.h"
 #include "builders/InputLimits.h"
 #include "builders/Polyhedron.h"
 #include "builders/RepairingBuild.h"
+#include "builders/TextureLayout.h"
 #include "output/MergedObjWriter.h"
 #include "output/OutputFile.h"
+#include "output/UntexturedFacets.h"
 #include "refine/FacetLineage.h"
 #include "refine/FacetPairing.h"
 #include "refine/SurfaceHandOver.h"
@@ -27,10 +33,35 @@ struct PositionSide {
     std::optional<FacetPairing> pairing;  // when there is a texture to pair with
 };
 
+// Per face whether it has texture; empty when every face has.
+std::vector<bool> texturedFaces(const ObjMesh& faces) {
+    std::vector<bool> textured(faces.faceCount);
+    bool all = true;
+    for (std::uint32_t face = 0; face < faces.faceCount; ++face) {
+        textured[face] = faceHasTexture(faces, face);
+        all = all && textured[face];
+    }
+    return all ? std::vector<bool>{} : textured;
+}
+
+// Whether a face of `mesh` names a texture coordinate at every corner. Faces that are
+// no polygons count as naming one: the builders report them, for both surfaces.
+bool namesTexture(const ObjMesh& mesh) {
+    if (mesh.faceCount == 0 || !hasPolygonFaces(mesh)) {
+        return true;
+    }
+    for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
+        if (faceHasTexture(mesh, face)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Builds the position surface, refines it and hands it over with the materials.
-PositionSide refinePositions(const ObjMesh& mesh, int steps, const SmoothingOptions& smoothing,
-                             const char* outputName, PhaseReporter& phases,
-                             Diagnostics& diagnostics, Refinement& result) {
+PositionSide refinePositions(const ObjMesh& mesh, bool withTexture, int steps,
+                             const SmoothingOptions& smoothing, const char* outputName,
+                             PhaseReporter& phases, Diagnostics& diagnostics, Refinement& result) {
     PositionSide side;
     Polyhedron surface;
     phases.begin("Begin To Build Polyhedron Mesh\n", &PhaseTimes::build);
@@ -49,8 +80,15 @@ PositionSide refinePositions(const ObjMesh& mesh, int steps, const SmoothingOpti
 
     phases.quietly(&PhaseTimes::handOver, [&] {
         takePositions(surface, &lineage, result.mesh);
-        if (mesh.uvCount != 0) {
+        if (withTexture) {
             side.pairing.emplace(lineage);
+            // Facets of faces without texture are written without, the others with it.
+            const std::vector<bool> textured = texturedFaces(faces);
+            if (!textured.empty()) {
+                for (std::uint32_t face : lineage.inputFaces()) {
+                    result.mesh.facetTextured.push_back(textured[face]);
+                }
+            }
         }
         if ((faces.faceMaterials || !faces.materialLibraries.empty()) &&
             !takeMaterials(faces, lineage, outputName, result.mesh)) {
@@ -76,7 +114,9 @@ void refineTexture(const ObjMesh& faces, const std::optional<FacetPairing>& pair
 
     FacetLineage lineage(surface, layout.faces(faces), FacetLineage::Side::kTexture);
     phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
-    refineSurface(surface, lineage, steps, layoutRules(layout.faces(faces), surface, smoothing));
+    RefinementRules rules = layoutRules(layout.faces(faces), surface, smoothing);
+    keepAlso(layout.keep, rules);
+    refineSurface(surface, lineage, steps, rules);
     phases.finishSteps(steps);
     if (!layout.built) {
         result.clean = false;  // the builder said why
@@ -85,7 +125,11 @@ void refineTexture(const ObjMesh& faces, const std::optional<FacetPairing>& pair
         return;
     }
     const bool paired = layout.built && phases.quietly(&PhaseTimes::handOver, [&] {
-        return takeTexture(surface, lineage, *pairing, result.mesh);
+        if (!takeTexture(surface, lineage, *pairing, result.mesh)) {
+            return false;
+        }
+        keepTextureOfTexturedFacets(result.mesh);
+        return true;
     });
     if (!paired) {
         // Written without texture rather than with texture indices that name nothing.
@@ -114,9 +158,17 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const SmoothingOptions& sm
     Refinement result;
     // Only one refined surface is held at a time: the position surface is handed over
     // and released before the texture surface is built.
-    const PositionSide positions =
-        refinePositions(mesh, steps, smoothing, outputName, phases, diagnostics, result);
-    if (mesh.uvCount != 0) {
+    const bool withTexture = mesh.uvCount != 0 && namesTexture(mesh);
+    const PositionSide positions = refinePositions(mesh, withTexture, steps, smoothing, outputName,
+                                                   phases, diagnostics, result);
+    if (mesh.uvCount != 0 && !withTexture) {
+        diagnostics.progress("Warning : No face of [" + mesh.sourcePath() +
+                             "] names a texture coordinate at every corner, so its " +
+                             std::to_string(mesh.uvCount) +
+                             " texture coordinates are unused and it is refined without "
+                             "texture\n");
+    }
+    if (withTexture) {
         refineTexture(positions.built.faces(mesh), positions.pairing, steps, smoothing, outputName,
                       phases, diagnostics, result);
     }

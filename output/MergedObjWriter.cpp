@@ -100,10 +100,11 @@ FacetGroups groupByMaterial(const std::vector<std::uint32_t>& facetMaterials,
 void writeFacet(LineBuffer& out, const RefinedMesh& mesh, std::size_t facet) {
     out.reserveLine();
     out.character('f');
+    const bool textured = mesh.facetHasTexture(facet);
     for (std::size_t j = 4 * facet; j < 4 * facet + 4; ++j) {
         out.character(' ');
         out.number(mesh.positionCorners[j] + 1);
-        if (mesh.textured) {
+        if (textured) {
             out.character('/');
             out.number(mesh.textureCorners[j] + 1);
         }
@@ -149,7 +150,9 @@ bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
     for (const auto& p : mesh.positions) {
         writeVertexLine(out, "v ", {p.x, p.y, p.z});
     }
-    if (mesh.textured && mesh.textureCorners.size() != mesh.positionCorners.size()) {
+    if (mesh.textured && (mesh.textureCorners.size() != mesh.positionCorners.size() ||
+                          (!mesh.facetTextured.empty() &&
+                           mesh.facetTextured.size() != mesh.positionCorners.size() / 4))) {
         return false;  // never write a facet line that names no texture coordinate
     }
     if (mesh.textured) {

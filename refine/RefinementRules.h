@@ -20,4 +20,16 @@ struct RefinementRules {
     std::vector<bool> keep;
 };
 
+// Adds the vertices `alsoKeep` marks (by index; empty for none) to those `rules` keep.
+inline void keepAlso(const std::vector<bool>& alsoKeep, RefinementRules& rules) {
+    if (rules.keep.size() < alsoKeep.size()) {
+        rules.keep.resize(alsoKeep.size(), false);
+    }
+    for (std::size_t v = 0; v < alsoKeep.size(); ++v) {
+        if (alsoKeep[v]) {
+            rules.keep[v] = true;
+        }
+    }
+}
+
 }  // namespace faceloom

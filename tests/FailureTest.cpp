@@ -95,8 +95,8 @@ TEST(FailureTest, ExitStatusSaysWhetherAnErrorWasReported) {
         {{"1", test::dataFile("face_names_a_vertex_twice.obj"), out}, 1, false},
         {{"1", test::dataFile("shared_directed_edge.obj"), out}, 0, true},  // repaired
         {{"1", test::dataFile("faces_without_texture_indices.obj"), out},
-         1,
-         true},  // texture dropped
+         0,
+         true},  // refined without the unused texture
         {{"1", kCube, dir.file("no/such/dir/out.obj")}, 1, false},
         {{"1", kCube}, 255, false},
     };
