@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "builders/FaceCut.h"
 #include "builders/FaceOrientationRepair.h"
 #include "builders/PlaneBuilder.h"
 #include "builders/TextureSeamSplit.h"
@@ -22,10 +23,15 @@ std::optional<Repair> orientedFaces(const ObjMesh& mesh) {
     if (!oriented) {
         return std::nullopt;
     }
-    return Repair{std::move(oriented->mesh),
-                  "Warning : Turned " + std::to_string(oriented->turnedFaces) +
-                      " faces and split " + std::to_string(oriented->splitVertices) +
-                      " vertices of [" + mesh.sourcePath() + "] to build its surface\n"};
+    std::string warning = "Warning : Turned " + std::to_string(oriented->turnedFaces) +
+                          " faces and split " + std::to_string(oriented->splitVertices) +
+                          " vertices of [" + mesh.sourcePath() + "] to build its surface\n";
+    if (oriented->splitEdges != 0) {
+        warning += "Warning : Parted the faces at " + std::to_string(oriented->splitEdges) +
+                   " edges shared by three or more faces of [" + mesh.sourcePath() +
+                   "] to build its surface\n";
+    }
+    return Repair{std::move(oriented->mesh), std::move(warning)};
 }
 
 std::optional<Repair> splitLayout(const ObjMesh& mesh) {
@@ -68,6 +74,26 @@ BuiltSurface buildWithRepair(const ObjMesh& mesh, Polyhedron& surface, Diagnosti
 }
 
 }  // namespace
+
+std::optional<ObjMesh> simplePolygons(const ObjMesh& mesh, Diagnostics& diagnostics) {
+    std::optional<CutFaces> cut = cutFaces(mesh);
+    if (!cut) {
+        return std::nullopt;
+    }
+    const std::string path = " of [" + mesh.sourcePath() + "]";
+    if (cut->droppedFaces != 0) {
+        diagnostics.progress("Warning : Dropped " + std::to_string(cut->droppedFaces) + " faces" +
+                             path + " with fewer than 3 distinct corners: they enclose no area\n");
+    }
+    if (cut->cutFaces != 0) {
+        diagnostics.progress("Warning : Cut " + std::to_string(cut->cutFaces) + " faces" + path +
+                             " where they pass through a vertex twice into " +
+                             std::to_string(cut->keptPieces) + " faces, dropping " +
+                             std::to_string(cut->droppedPieces) +
+                             " pieces of fewer than 3 corners or repeated\n");
+    }
+    return std::move(cut->mesh);
+}
 
 BuiltSurface buildPositionSurface(const ObjMesh& mesh, Polyhedron& surface,
                                   Diagnostics& diagnostics) {

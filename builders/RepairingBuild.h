@@ -16,6 +16,11 @@ struct BuiltSurface {
     const ObjMesh& faces(const ObjMesh& input) const { return repaired ? *repaired : input; }
 };
 
+// The faces of `mesh` as simple polygons (see cutFaces), with a warning for each kind
+// of change; nothing when they are simple already. Both surfaces are to be built from
+// the result, so that they still pair facet for facet.
+std::optional<ObjMesh> simplePolygons(const ObjMesh& mesh, Diagnostics& diagnostics);
+
 // Builds a surface from the faces of `mesh`. When CGAL refuses them, builds once more
 // from the repaired faces and reports the repair as a warning; only when that fails
 // too is the refusal reported, as the plain build reports it. Builds are tried
