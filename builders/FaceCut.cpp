@@ -19,11 +19,30 @@ Shape shapeOf(const ObjMesh& mesh, std::uint32_t face) {
     if (mesh.faceTypes[face].x == kCornersUnread) {
         return Shape::kLeftForTheBuilder;
     }
-    std::vector<unsigned int> positions;
-    for (const vec2<unsigned int>& corner : mesh.faceCorners(face)) {
+    const ObjMesh::FaceCorners corners = mesh.faceCorners(face);
+    for (const vec2<unsigned int>& corner : corners) {
         if (corner.x < 1 || corner.x > mesh.vertexCount) {
             return Shape::kLeftForTheBuilder;
         }
+    }
+    if (corners.size() < 3) {
+        return Shape::kNoArea;
+    }
+    // Every face of every file passes here: most are small and simple, and are told
+    // so without allocating.
+    if (corners.size() <= 16) {
+        bool repeated = false;
+        for (std::uint32_t i = 0; i < corners.size() && !repeated; ++i) {
+            for (std::uint32_t j = i + 1; j < corners.size() && !repeated; ++j) {
+                repeated = corners[i].x == corners[j].x;
+            }
+        }
+        if (!repeated) {
+            return Shape::kSimple;
+        }
+    }
+    std::vector<unsigned int> positions;
+    for (const vec2<unsigned int>& corner : corners) {
         positions.push_back(corner.x);
     }
     std::sort(positions.begin(), positions.end());
@@ -31,8 +50,8 @@ Shape shapeOf(const ObjMesh& mesh, std::uint32_t face) {
     if (distinct < 3) {
         return Shape::kNoArea;
     }
-    return distinct == static_cast<std::ptrdiff_t>(mesh.faceTypes[face].y) ? Shape::kSimple
-                                                                           : Shape::kTouchesItself;
+    return distinct == static_cast<std::ptrdiff_t>(corners.size()) ? Shape::kSimple
+                                                                   : Shape::kTouchesItself;
 }
 
 // The piece's positions, turned to start at the smallest: two pieces are the same
