@@ -33,7 +33,9 @@ struct Case {
     std::size_t facets;                 // after one step
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.file; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.file;
+}
 
 std::string withPath(std::string line, const std::string& path) {
     return line.replace(line.find("[path]"), 6, "[" + path + "]");
