@@ -90,7 +90,8 @@ PositionSide refinePositions(const ObjMesh& mesh, bool withTexture, int steps,
                 }
             }
         }
-        if ((faces.faceMaterials || !faces.materialLibraries.empty()) &&
+        if ((faces.faceMaterials || !faces.materialLibraries.empty() || faces.faceObjects ||
+             faces.faceGroups) &&
             !takeMaterials(faces, lineage, outputName, result.mesh)) {
             diagnostics.error(
                 "ERROR : Materials dropped, the refined facets could not be traced to their "
@@ -153,9 +154,11 @@ bool writeOutput(const RefinedMesh& refined, const char* outputPath, Diagnostics
 
 }  // namespace
 
-Refinement refineMesh(const ObjMesh& mesh, int steps, const SmoothingOptions& smoothing,
+Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& smoothing,
                       const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics) {
     Refinement result;
+    const std::optional<ObjMesh> simple = simplePolygons(input, diagnostics);
+    const ObjMesh& mesh = simple ? *simple : input;
     // Only one refined surface is held at a time: the position surface is handed over
     // and released before the texture surface is built.
     const bool withTexture = mesh.uvCount != 0 && namesTexture(mesh);

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <limits>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include <CGAL/Polygon_mesh_processing/orient_polygon_soup.h>
+#include <CGAL/Polygon_mesh_processing/orient_polygon_soup_extension.h>
 
 #include "builders/Polyhedron.h"
 #include "builders/SurfaceBuild.h"
@@ -23,7 +26,11 @@ struct Changes {
 struct RecordingVisitor : CGAL::Polygon_mesh_processing::Default_orientation_visitor {
     Changes* changes;
     std::size_t originalCount;
+    std::set<std::pair<std::size_t, std::size_t>>* nonManifoldEdges;
 
+    void non_manifold_edge(std::size_t a, std::size_t b, std::size_t) {
+        nonManifoldEdges->insert(std::minmax(a, b));
+    }
     void polygon_orientation_reversed(std::size_t face) {
         changes->reversed[face] = !changes->reversed[face];
     }
@@ -69,16 +76,39 @@ std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
 
     Changes changes;
     changes.reversed.assign(mesh.faceCount, false);
+    std::set<std::pair<std::size_t, std::size_t>> nonManifoldEdges;
     RecordingVisitor visitor;
     visitor.changes = &changes;
     visitor.originalCount = points.size();
+    visitor.nonManifoldEdges = &nonManifoldEdges;
     CGAL::Polygon_mesh_processing::orient_polygon_soup(points, polygons,
                                                        CGAL::parameters::visitor(visitor));
+    if (!nonManifoldEdges.empty()) {
+        // The orientation leaves an edge of three or more faces as it is, which no
+        // surface can hold: its faces are parted there, each fan of them around the
+        // edge's ends getting positions of its own. CGAL tells no visitor which
+        // position each new one copies, but it only renames corners: the corner's
+        // index before the call names the copied position.
+        const std::vector<std::vector<std::size_t>> before = polygons;
+        CGAL::Polygon_mesh_processing::duplicate_non_manifold_edges_in_polygon_soup(points,
+                                                                                    polygons);
+        changes.duplicateOf.resize(points.size() - mesh.vertexCount);
+        for (std::size_t face = 0; face < polygons.size(); ++face) {
+            if (polygons[face].size() != before[face].size()) {
+                return std::nullopt;
+            }
+            for (std::size_t k = 0; k < polygons[face].size(); ++k) {
+                if (polygons[face][k] != before[face][k]) {
+                    changes.duplicateOf[polygons[face][k] - mesh.vertexCount] = before[face][k];
+                }
+            }
+        }
+    }
 
-    OrientedFaces result{mesh, 0, points.size() - mesh.vertexCount};
+    OrientedFaces result{mesh, 0, points.size() - mesh.vertexCount, nonManifoldEdges.size()};
     result.turnedFaces = static_cast<std::size_t>(
         std::count(changes.reversed.begin(), changes.reversed.end(), true));
-    if (result.turnedFaces == 0 && result.splitVertices == 0) {
+    if (result.turnedFaces == 0 && result.splitVertices == 0 && result.splitEdges == 0) {
         return std::nullopt;  // the same faces would be refused again
     }
     if (changes.duplicateOf.size() != result.splitVertices ||

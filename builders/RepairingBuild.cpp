@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "builders/FaceCut.h"
 #include "builders/FaceOrientationRepair.h"
 #include "builders/PlaneBuilder.h"
 #include "builders/TextureLayout.h"
@@ -47,6 +48,26 @@ bool namesMissingTexture(const ObjMesh& faces) {
 
 }  // namespace
 
+std::optional<ObjMesh> simplePolygons(const ObjMesh& mesh, Diagnostics& diagnostics) {
+    std::optional<CutFaces> cut = cutFaces(mesh);
+    if (!cut) {
+        return std::nullopt;
+    }
+    const std::string path = " of [" + mesh.sourcePath() + "]";
+    if (cut->droppedFaces != 0) {
+        diagnostics.progress("Warning : Dropped " + std::to_string(cut->droppedFaces) + " faces" +
+                             path + " with fewer than 3 distinct corners: they enclose no area\n");
+    }
+    if (cut->cutFaces != 0) {
+        diagnostics.progress("Warning : Cut " + std::to_string(cut->cutFaces) + " faces" + path +
+                             " where they pass through a vertex twice into " +
+                             std::to_string(cut->keptPieces) + " faces, dropping " +
+                             std::to_string(cut->droppedPieces) +
+                             " pieces of fewer than 3 corners or repeated\n");
+    }
+    return std::move(cut->mesh);
+}
+
 BuiltSurface buildPositionSurface(const ObjMesh& mesh, Polyhedron& surface,
                                   Diagnostics& diagnostics) {
     BuiltSurface result;
@@ -71,6 +92,12 @@ BuiltSurface buildPositionSurface(const ObjMesh& mesh, Polyhedron& surface,
         if (buildQuietly<TriQuadBuilder>(oriented->mesh, surface, diagnostics)) {
             diagnostics.progress(surfaceRepair(oriented->turnedFaces,
                                                splitVertices + oriented->splitVertices, mesh));
+            if (oriented->splitEdges != 0) {
+                diagnostics.progress("Warning : Parted the faces at " +
+                                     std::to_string(oriented->splitEdges) +
+                                     " edges shared by three or more faces of [" +
+                                     mesh.sourcePath() + "] to build its surface\n");
+            }
             result.built = true;
             result.repaired = std::move(oriented->mesh);
             return result;

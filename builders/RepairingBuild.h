@@ -20,6 +20,11 @@ struct BuiltSurface {
     const ObjMesh& faces(const ObjMesh& input) const { return repaired ? *repaired : input; }
 };
 
+// The faces of `mesh` as simple polygons (see cutFaces), with a warning for each kind
+// of change; nothing when they are simple already. Both surfaces are to be built from
+// the result, so that they still pair facet for facet.
+std::optional<ObjMesh> simplePolygons(const ObjMesh& mesh, Diagnostics& diagnostics);
+
 // Builds a surface from the faces of `mesh`, repairing what must be repaired first and
 // what CGAL refuses, and reports each repair as a warning; only when the repairs fail
 // too is the refusal reported, as the plain build reports it. A mesh that needs no

@@ -98,6 +98,11 @@ BuildOutcome buildSurface(HDS& hds, const ObjMesh& mesh, bool verbose, Diagnosti
             for (const vec2<unsigned int>& corner : mesh.faceCorners(face)) {
                 faceIndices.push_back(static_cast<std::uint32_t>(indexOf(corner) - 1u));
             }
+            // A face of fewer than three corners is no polygon either: padded with
+            // missing corners, it is refused as one naming a vertex that doesn't exist.
+            while (faceIndices.size() < 3) {
+                faceIndices.push_back(kNoneRepeated);
+            }
             // A face through one vertex twice is no polygon. CGAL's builder refuses some
             // such faces, but from others it links a broken structure and may then loop
             // forever on a later face (found by fuzzing): refuse them all up front.

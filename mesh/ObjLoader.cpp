@@ -1,7 +1,8 @@
 // The OBJ loader: the constructor of the mesh record.
 //
 // It reads the subset of Wavefront OBJ the tool refines: "v", "vt" and "f" lines,
-// and keeps the "mtllib" and "usemtl" lines that give the faces their materials.
+// and keeps the "mtllib" and "usemtl" lines that give the faces their materials and
+// the "o" and "g" lines that give them their objects and groups.
 // Every other line is skipped without a message, and malformed numbers read as 0:
 // the builders are the ones that judge whether the faces make a surface. Only numbers
 // that are not finite (nan, inf, beyond float's range) refuse the file.
@@ -24,6 +25,7 @@
 #include "mesh/IndexScan.h"
 #include "mesh/ObjMesh.h"
 #include "mesh/SharedArray.h"
+#include "mesh/TextEncoding.h"
 
 namespace faceloom {
 
@@ -117,6 +119,23 @@ std::uint32_t checkedCount(std::size_t n) {
     return static_cast<std::uint32_t>(n);
 }
 
+// Names in order of first use (materials, objects, groups), and which one is current.
+struct NameList {
+    std::vector<std::string>& names;
+    std::unordered_map<std::string, std::uint32_t> index;
+    std::uint32_t current;
+    bool used = false;
+
+    void use(const std::string& name) {
+        const auto known = index.emplace(name, checkedCount(names.size()));
+        if (known.second) {
+            names.push_back(name);
+        }
+        current = known.first->second;
+        used = true;
+    }
+};
+
 }  // namespace
 
 ObjMesh::ObjMesh(const char* path, Diagnostics& diagnostics) : path_(path) {
@@ -131,7 +150,11 @@ ObjMesh::ObjMesh(const char* path, Diagnostics& diagnostics) : path_(path) {
             loadFailed_ = true;
             return;
         }
-        parse(text);
+        parse(withoutByteOrderMark(std::move(text)));
+        if (nulFaceLine_ != 0) {
+            diagnostics.error("ERROR : Line " + std::to_string(nulFaceLine_) + " of [" + path_ +
+                              "] holds a NUL byte, so its face can't be read");
+        }
     } catch (const std::exception& e) {
         // Leave the record empty: no count may promise more than its array holds.
         *this = ObjMesh();
@@ -143,7 +166,7 @@ ObjMesh::ObjMesh(const char* path, Diagnostics& diagnostics) : path_(path) {
 
 ObjMesh ObjMesh::fromText(const std::string& text) {
     ObjMesh mesh;
-    mesh.parse(text);
+    mesh.parse(withoutByteOrderMark(text));
     return mesh;
 }
 
@@ -152,23 +175,23 @@ void ObjMesh::parse(const std::string& text) {
     std::vector<vec2<float>> uvList;
     std::vector<vec2<unsigned int>> faceTypeList;
     std::vector<vec2<unsigned int>> cornerList;
-    std::vector<std::uint32_t> faceMaterialList;
-    std::unordered_map<std::string, std::uint32_t> materialIndex;
-    std::uint32_t currentMaterial = kNoMaterial;
-    bool anyMaterial = false;
+    std::vector<std::uint32_t> faceMaterialList, faceObjectList, faceGroupList;
+    NameList materials{materialNames, {}, kNoMaterial};
+    NameList objects{objectNames, {}, kUnnamed};
+    NameList groups{groupNames, {}, kUnnamed};
 
     std::size_t lineStart = 0;
-    std::size_t lineNumber = 0;
-    const auto lineName = [&] {
-        return "Line " + std::to_string(lineNumber) + " of [" + path_ + "]";
-    };
-    while (lineStart < text.size()) {
-        ++lineNumber;
+    for (std::uint64_t lineNumber = 1; lineStart < text.size(); ++lineNumber) {
+        const auto lineName = [&] {
+            return "Line " + std::to_string(lineNumber) + " of [" + path_ + "]";
+        };
         std::size_t lineEnd = text.find('\n', lineStart);
         if (lineEnd == std::string::npos) {
             lineEnd = text.size();  // a last line without a line end still counts
         }
-        std::istringstream line(text.substr(lineStart, lineEnd - lineStart));
+        const std::size_t lineLength = lineEnd - lineStart;
+        std::istringstream line(text.substr(lineStart, lineLength));
+        const char* const lineBytes = text.data() + lineStart;
         lineStart = lineEnd + 1;
 
         std::string keyword;
@@ -186,34 +209,37 @@ void ObjMesh::parse(const std::string& text) {
             for (std::string token; line >> token;) {
                 tokens.push_back(token);
             }
-            const CornerForm form = formOfFirstCorner(tokens.empty() ? std::string() : tokens[0]);
+            CornerForm form = formOfFirstCorner(tokens.empty() ? std::string() : tokens[0]);
+            // A NUL byte splits a corner in ways no reader agrees on: rather than guess
+            // which corners the line meant, the face is not read.
+            if (std::memchr(lineBytes, '\0', lineLength) != nullptr) {
+                form = kCornersUnread;
+                if (nulFaceLine_ == 0) {
+                    nulFaceLine_ = lineNumber;
+                }
+            }
             vec2<unsigned int> type;
             type.x = form;
             if (form != kCornersUnread) {
-                // Fewer than three corners still make a (broken) triangle: the zero
-                // corners are left for the builders to reject.
-                const std::size_t count = std::max<std::size_t>(tokens.size(), 3);
                 const bool withTexture =
                     (form == kPositionTexture || form == kPositionTextureNormal);
                 const auto positionsSoFar = checkedCount(positionList.size());
                 const auto uvsSoFar = checkedCount(uvList.size());
-                for (std::size_t i = 0; i < count; ++i) {
-                    cornerList.push_back(i < tokens.size() ? scanCorner(tokens[i], withTexture,
-                                                                        positionsSoFar, uvsSoFar)
-                                                           : vec2<unsigned int>{});
+                for (const std::string& token : tokens) {
+                    cornerList.push_back(scanCorner(token, withTexture, positionsSoFar, uvsSoFar));
                 }
-                type.y = checkedCount(count);
+                type.y = checkedCount(tokens.size());
             }
             faceTypeList.push_back(type);
-            faceMaterialList.push_back(currentMaterial);
+            faceMaterialList.push_back(materials.current);
+            faceObjectList.push_back(objects.current);
+            faceGroupList.push_back(groups.current);
         } else if (keyword == "usemtl") {
-            const std::string name = restOfLine(line);
-            const auto known = materialIndex.emplace(name, checkedCount(materialNames.size()));
-            if (known.second) {
-                materialNames.push_back(name);
-            }
-            currentMaterial = known.first->second;
-            anyMaterial = true;
+            materials.use(restOfLine(line));
+        } else if (keyword == "o") {
+            objects.use(restOfLine(line));
+        } else if (keyword == "g") {
+            groups.use(restOfLine(line));
         } else if (keyword == "mtllib") {
             materialLibraries.push_back(restOfLine(line));
         }
@@ -227,8 +253,14 @@ void ObjMesh::parse(const std::string& text) {
     faceTypes = toSharedArray(faceTypeList);
     corners = toSharedArray(cornerList);
     uvs = toSharedArray(uvList);
-    if (anyMaterial) {
+    if (materials.used) {
         faceMaterials = toSharedArray(faceMaterialList);
+    }
+    if (objects.used) {
+        faceObjects = toSharedArray(faceObjectList);
+    }
+    if (groups.used) {
+        faceGroups = toSharedArray(faceGroupList);
     }
     indexFaces();
 }

@@ -9,6 +9,7 @@
 
 #include "console/Diagnostics.h"
 #include "mesh/Material.h"
+#include "mesh/ObjectGroup.h"
 #include "mesh/Vec.h"
 
 namespace faceloom {
@@ -27,8 +28,8 @@ enum CornerForm : unsigned int {
 //
 // Faces keep all their corners: face k owns faceTypes[k].y consecutive entries of
 // `corners`, starting right after those of face k-1. A face whose corners could not
-// be read (form kCornersUnread) owns none. Faces written with fewer than three
-// corners are padded with zero corners to three, so the builders reject them.
+// be read (form kCornersUnread) owns none. A face written with fewer than three
+// corners keeps the corners it has; the builders reject it.
 //
 // The record is filled once by the loader (the constructor taking a path) and is
 // read-only afterwards. The arrays are shared: every accessor hands out another
@@ -79,6 +80,15 @@ public:
     std::vector<std::string> materialNames;
     boost::shared_array<std::uint32_t> faceMaterials;
 
+    // Objects and groups, kept like the materials: the names of the "o" (and "g") lines
+    // in order of first use, and per face the index of the object (group) it was
+    // given (kUnnamed before any such line). faceObjects (faceGroups) is empty when
+    // the file has no "o" ("g") line.
+    std::vector<std::string> objectNames;
+    std::vector<std::string> groupNames;
+    boost::shared_array<std::uint32_t> faceObjects;
+    boost::shared_array<std::uint32_t> faceGroups;
+
     boost::shared_array<vec3<float>> getPositions() const { return positions; }
     boost::shared_array<vec2<float>> getUVs() const { return uvs; }
     boost::shared_array<vec2<unsigned int>> getFaceTypes() const { return faceTypes; }
@@ -88,12 +98,16 @@ public:
     const std::string& sourcePath() const { return path_; }
     // True when the file could not be opened or read; the record is then empty.
     bool loadFailed() const { return loadFailed_; }
+    // The line (counted from 1) of the first face line holding a NUL byte, 0 for none.
+    // Such a face is recorded as unread: its corners can't be told from the bytes.
+    std::uint64_t firstNulFaceLine() const { return nulFaceLine_; }
 
 private:
     void parse(const std::string& text);
 
     std::string path_;
     bool loadFailed_ = false;
+    std::uint64_t nulFaceLine_ = 0;
 };
 
 }  // namespace faceloom

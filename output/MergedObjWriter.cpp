@@ -1,8 +1,10 @@
 #include "output/MergedObjWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <initializer_list>
+#include <unordered_map>
 #include <vector>
 
 #include "output/FloatFormat.h"
@@ -61,40 +63,85 @@ private:
     bool ok_ = true;
 };
 
-// The facets in the order they are written: grouped by material, the groups in order
-// of first use, each group in facet order (a stable counting sort). Also the first
-// facet of each group, and the group's material.
-struct FacetGroups {
-    std::vector<std::uint32_t> order;
-    std::vector<std::size_t> starts;  // one past the last: order.size()
-    std::vector<std::uint32_t> materials;
+// The labels a run of facets is written under: its "o", "g" and "usemtl" lines.
+struct Labels {
+    std::uint32_t object = kUnnamed;
+    std::uint32_t group = kUnnamed;
+    std::uint32_t material = kNoMaterial;
+
+    bool operator==(const Labels& other) const {
+        return object == other.object && group == other.group && material == other.material;
+    }
 };
 
-FacetGroups groupByMaterial(const std::vector<std::uint32_t>& facetMaterials,
-                            std::size_t materialCount) {
-    // Material m counts at m + 1; no material at 0.
-    const auto slot = [](std::uint32_t m) { return m == kNoMaterial ? 0 : std::size_t{m} + 1; };
-    std::vector<std::size_t> counts(materialCount + 1), firstUse;
-    for (std::uint32_t m : facetMaterials) {
-        if (counts[slot(m)]++ == 0) {
-            firstUse.push_back(slot(m));
+// The facets in the order they are written: grouped by object and group first (in
+// order of first use), by material second (in order of first use within the object
+// and group), each run in facet order. Also the first facet of each run, and its
+// labels.
+struct FacetRuns {
+    std::vector<std::uint32_t> order;
+    std::vector<std::size_t> starts;  // one past the last: order.size()
+    std::vector<Labels> labels;
+};
+
+FacetRuns groupFacets(const RefinedMesh& mesh) {
+    const std::size_t facets = mesh.facetCount();
+    const auto labelOf = [&](const std::vector<std::uint32_t>& ofFacet, std::size_t f,
+                             std::uint32_t none) {
+        return ofFacet.size() == facets ? ofFacet[f] : none;
+    };
+    // Parts (object and group) and runs (part and material) numbered in order of first
+    // use; consecutive facets mostly share their labels, so the last lookup is kept.
+    std::unordered_map<std::uint64_t, std::uint32_t> partIds, runIds;
+    std::vector<std::uint32_t> partOfRun, runOfFacet(facets);
+    std::vector<Labels> labelsOfRun;
+    Labels last;
+    std::uint32_t lastRun = 0;
+    for (std::size_t f = 0; f < facets; ++f) {
+        const Labels labels{labelOf(mesh.facetObjects, f, kUnnamed),
+                            labelOf(mesh.facetGroups, f, kUnnamed),
+                            labelOf(mesh.facetMaterials, f, kNoMaterial)};
+        if (f == 0 || !(labels == last)) {
+            const std::uint64_t partKey = std::uint64_t{labels.object} << 32 | labels.group;
+            const std::uint32_t part =
+                partIds.emplace(partKey, static_cast<std::uint32_t>(partIds.size())).first->second;
+            const std::uint64_t runKey = std::uint64_t{part} << 32 | labels.material;
+            const auto run = runIds.emplace(runKey, static_cast<std::uint32_t>(runIds.size()));
+            if (run.second) {
+                partOfRun.push_back(part);
+                labelsOfRun.push_back(labels);
+            }
+            last = labels;
+            lastRun = run.first->second;
         }
+        runOfFacet[f] = lastRun;
     }
-    FacetGroups groups;
-    std::vector<std::size_t> next(materialCount + 1);
+    // Runs ordered by part, in order of first use within it; then a stable counting
+    // sort of the facets by run.
+    std::vector<std::uint32_t> runOrder(partOfRun.size());
+    for (std::uint32_t r = 0; r < runOrder.size(); ++r) {
+        runOrder[r] = r;
+    }
+    std::stable_sort(runOrder.begin(), runOrder.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return partOfRun[a] < partOfRun[b]; });
+    std::vector<std::size_t> counts(runOrder.size()), next(runOrder.size());
+    for (std::uint32_t r : runOfFacet) {
+        ++counts[r];
+    }
+    FacetRuns runs;
     std::size_t start = 0;
-    for (std::size_t s : firstUse) {
-        groups.starts.push_back(start);
-        groups.materials.push_back(s == 0 ? kNoMaterial : static_cast<std::uint32_t>(s - 1));
-        next[s] = start;
-        start += counts[s];
+    for (std::uint32_t r : runOrder) {
+        runs.starts.push_back(start);
+        runs.labels.push_back(labelsOfRun[r]);
+        next[r] = start;
+        start += counts[r];
     }
-    groups.starts.push_back(start);
-    groups.order.resize(facetMaterials.size());
-    for (std::size_t f = 0; f < facetMaterials.size(); ++f) {
-        groups.order[next[slot(facetMaterials[f])]++] = static_cast<std::uint32_t>(f);
+    runs.starts.push_back(start);
+    runs.order.resize(facets);
+    for (std::size_t f = 0; f < facets; ++f) {
+        runs.order[next[runOfFacet[f]]++] = static_cast<std::uint32_t>(f);
     }
-    return groups;
+    return runs;
 }
 
 void writeFacet(LineBuffer& out, const RefinedMesh& mesh, std::size_t facet) {
@@ -160,20 +207,38 @@ bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
             writeVertexLine(out, "vt ", {t.x, t.y});
         }
     }
-    const std::size_t facets = mesh.positionCorners.size() / 4;
-    if (mesh.facetMaterials.size() != facets) {
+    const std::size_t facets = mesh.facetCount();
+    if (mesh.facetMaterials.size() != facets && mesh.facetObjects.size() != facets &&
+        mesh.facetGroups.size() != facets) {
         for (std::size_t f = 0; f < facets; ++f) {
             writeFacet(out, mesh, f);
         }
         return out.flush();
     }
-    const FacetGroups groups = groupByMaterial(mesh.facetMaterials, mesh.materialNames.size());
-    for (std::size_t g = 0; g < groups.materials.size(); ++g) {
-        if (groups.materials[g] != kNoMaterial) {
-            writeTextLine(out, "usemtl", mesh.materialNames[groups.materials[g]]);
+    // A label line is written where the label changes. A run without an object
+    // (group) gets no line: OBJ has none that takes one back.
+    const FacetRuns runs = groupFacets(mesh);
+    Labels written;
+    for (std::size_t r = 0; r < runs.labels.size(); ++r) {
+        const Labels& labels = runs.labels[r];
+        bool newPart = false;
+        if (labels.object != written.object && labels.object != kUnnamed) {
+            writeTextLine(out, "o", mesh.objectNames[labels.object]);
+            newPart = true;
         }
-        for (std::size_t i = groups.starts[g]; i < groups.starts[g + 1]; ++i) {
-            writeFacet(out, mesh, groups.order[i]);
+        // Named again after a new object, for readers that start each object without
+        // a group.
+        if ((labels.group != written.group || newPart) && labels.group != kUnnamed) {
+            writeTextLine(out, "g", mesh.groupNames[labels.group]);
+            newPart = true;
+        }
+        // Likewise the material after a new object or group.
+        if ((labels.material != written.material || newPart) && labels.material != kNoMaterial) {
+            writeTextLine(out, "usemtl", mesh.materialNames[labels.material]);
+        }
+        written = labels;
+        for (std::size_t i = runs.starts[r]; i < runs.starts[r + 1]; ++i) {
+            writeFacet(out, mesh, runs.order[i]);
         }
     }
     return out.flush();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "mesh/Material.h"
+#include "mesh/ObjectGroup.h"
 #include "mesh/Vec.h"
 
 namespace faceloom {
@@ -31,6 +32,14 @@ struct RefinedMesh {
     std::vector<std::string> materialLibraries;
     std::vector<std::string> materialNames;
     std::vector<std::uint32_t> facetMaterials;  // empty when no facet has a material
+
+    // Objects and groups, when the input has them: their names, and per facet the
+    // index of its object (group), kUnnamed for none. Empty when the input has no
+    // "o" ("g") line.
+    std::vector<std::string> objectNames;
+    std::vector<std::string> groupNames;
+    std::vector<std::uint32_t> facetObjects;
+    std::vector<std::uint32_t> facetGroups;
 
     std::uint64_t facetCount() const { return positionCorners.size() / 4; }
     bool facetHasTexture(std::size_t facet) const {

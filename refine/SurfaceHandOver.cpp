@@ -62,18 +62,28 @@ bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char
         mesh.materialLibraries.push_back(
             rewriteMaterialLibraries(library, faces.sourcePath(), outputPath));
     }
-    if (!faces.faceMaterials) {
+    if (!faces.faceMaterials && !faces.faceObjects && !faces.faceGroups) {
         return true;  // a library but no face that uses it
     }
     const std::vector<std::uint32_t> inputFaces = lineage.inputFaces();
     if (inputFaces.size() != mesh.facetCount()) {
         return false;
     }
+    const auto take = [&](const boost::shared_array<std::uint32_t>& ofFace,
+                          std::vector<std::uint32_t>& ofFacet) {
+        if (ofFace) {
+            ofFacet.resize(inputFaces.size());
+            for (std::size_t f = 0; f < inputFaces.size(); ++f) {
+                ofFacet[f] = ofFace[inputFaces[f]];
+            }
+        }
+    };
     mesh.materialNames = faces.materialNames;
-    mesh.facetMaterials.resize(inputFaces.size());
-    for (std::size_t f = 0; f < inputFaces.size(); ++f) {
-        mesh.facetMaterials[f] = faces.faceMaterials[inputFaces[f]];
-    }
+    take(faces.faceMaterials, mesh.facetMaterials);
+    mesh.objectNames = faces.objectNames;
+    take(faces.faceObjects, mesh.facetObjects);
+    mesh.groupNames = faces.groupNames;
+    take(faces.faceGroups, mesh.facetGroups);
     return true;
 }
 

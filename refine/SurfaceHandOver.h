@@ -26,9 +26,9 @@ bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
                  const FacetPairing& pairing, RefinedMesh& mesh);
 
 // Takes the material libraries of `faces` (their paths rewritten to name the same
-// files from the directory of `outputPath`) and gives every facet the material of the
-// face it descends from. False (and no facet given a material) when the facets can't
-// be traced to their faces.
+// files from the directory of `outputPath`) and gives every facet the material, the
+// object and the group of the face it descends from. False (and no facet given any)
+// when the facets can't be traced to their faces.
 bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char* outputPath,
                    RefinedMesh& mesh);
 

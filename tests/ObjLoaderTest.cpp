@@ -90,11 +90,11 @@ TEST(ObjLoaderTest, LargeFacesKeepEveryCorner) {
 }
 
 TEST(ObjLoaderTest, ShortAndOddFaceLines) {
-    // Fewer than three corners: padded to a triangle with zero corners.
-    EXPECT_EQ(cornersOf(ObjMesh::fromText("f 1 2\n")),
-              (std::vector<Corner>{{1, 0}, {2, 0}, {0, 0}}));
+    // Fewer than three corners: kept as written, for the run to drop.
+    EXPECT_EQ(cornersOf(ObjMesh::fromText("f 1 2\n")), (std::vector<Corner>{{1, 0}, {2, 0}}));
     ObjMesh bare = ObjMesh::fromText("f\n");
-    EXPECT_EQ(cornersOf(bare), (std::vector<Corner>{{0, 0}, {0, 0}, {0, 0}}));
+    EXPECT_EQ(bare.faceCount, 1u);
+    EXPECT_EQ(bare.faceTypes[0].y, 0u);
     // A trailing token is a corner, even a comment; trailing blanks are not.
     ObjMesh noted = ObjMesh::fromText("f 1 2 3 #note\n");
     EXPECT_EQ(cornersOf(noted), (std::vector<Corner>{{1, 0}, {2, 0}, {3, 0}, {0, 0}}));

@@ -20,7 +20,7 @@ bool readIndex(const std::string& text, long& value) {
 
 ObjFile parseObj(const std::string& text, bool someUntextured) {
     ObjFile obj;
-    std::string material;
+    std::string material, object, group;
     bool anyTexture = false, anyPlain = false;
     for (const std::string& line : splitLines(text)) {
         std::istringstream words(line);
@@ -65,8 +65,12 @@ ObjFile parseObj(const std::string& text, bool someUntextured) {
             }
             obj.f.push_back(facet);
             obj.facetMaterial.push_back(material);
+            obj.facetObject.push_back(object);
+            obj.facetGroup.push_back(group);
         } else if (key == "usemtl") {
             material = line.substr(7);
+        } else if (key == "o" || key == "g") {
+            (key == "o" ? object : group) = line.size() > 2 ? line.substr(2) : "";
         } else if (key == "mtllib") {
             obj.mtllib.push_back(line.substr(7));
         } else {

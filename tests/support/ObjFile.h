@@ -7,7 +7,7 @@
 namespace test {
 
 // An output file of the tool, read back strictly: every line must be a "v", "vt",
-// "f", "mtllib" or "usemtl" line of the form the tool writes.
+// "f", "mtllib", "usemtl", "o" or "g" line of the form the tool writes.
 struct ObjFile {
     struct Corner {
         long p = 0;  // 1-based position index
@@ -17,6 +17,8 @@ struct ObjFile {
     std::vector<std::array<double, 2>> vt;
     std::vector<std::vector<Corner>> f;
     std::vector<std::string> facetMaterial;  // per facet: the last "usemtl" name before it
+    std::vector<std::string> facetObject;    // per facet: the last "o" name before it
+    std::vector<std::string> facetGroup;     // per facet: the last "g" name before it
     std::vector<std::string> mtllib;
     std::vector<std::string> problems;  // lines that broke the form, indices out of range
 
