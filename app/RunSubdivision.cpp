@@ -1,20 +1,15 @@
 #include "app/RunSubdivision.h"
 
-#include <cstring>
 #include <exception>
-#include <iterator>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "builders/CornerFans.h"
 #include "builders/InputLimits.h"
 #include "builders/Polyhedron.h"
 #include "builders/RepairingBuild.h"
 #include "builders/TextureLayout.h"
 #include "output/MergedObjWriter.h"
-#include "output/OutputFile.h"
 #include "output/UntexturedFacets.h"
 #include "refine/FacetLineage.h"
 #include "refine/FacetPairing.h"
@@ -32,31 +27,6 @@ struct PositionSide {
     BuiltSurface built;                   // the faces the surface was built from
     std::optional<FacetPairing> pairing;  // when there is a texture to pair with
 };
-
-// Per face whether it has texture; empty when every face has.
-std::vector<bool> texturedFaces(const ObjMesh& faces) {
-    std::vector<bool> textured(faces.faceCount);
-    bool all = true;
-    for (std::uint32_t face = 0; face < faces.faceCount; ++face) {
-        textured[face] = faceHasTexture(faces, face);
-        all = all && textured[face];
-    }
-    return all ? std::vector<bool>{} : textured;
-}
-
-// Whether a face of `mesh` names a texture coordinate at every corner. Faces that are
-// no polygons count as naming one: the builders report them, for both surfaces.
-bool namesTexture(const ObjMesh& mesh) {
-    if (mesh.faceCount == 0 || !hasPolygonFaces(mesh)) {
-        return true;
-    }
-    for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
-        if (faceHasTexture(mesh, face)) {
-            return true;
-        }
-    }
-    return false;
-}
 
 // Builds the position surface, refines it and hands it over with the materials.
 PositionSide refinePositions(const ObjMesh& mesh, bool withTexture, int steps,
@@ -142,16 +112,6 @@ void refineTexture(const ObjMesh& faces, const std::optional<FacetPairing>& pair
     }
 }
 
-bool writeOutput(const RefinedMesh& refined, const char* outputPath, Diagnostics& diagnostics) {
-    OutputFile file(outputPath);
-    if (!file.open() || !writeMergedObj(refined, file) || !file.commit()) {
-        diagnostics.error("ERROR : Can't write to [" + std::string(outputPath) +
-                          "]: " + std::strerror(file.error()));
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& smoothing,
@@ -161,28 +121,15 @@ Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& s
     const ObjMesh& mesh = simple ? *simple : input;
     // Only one refined surface is held at a time: the position surface is handed over
     // and released before the texture surface is built.
-    const bool withTexture = mesh.uvCount != 0 && namesTexture(mesh);
+    const bool withTexture = refinesTexture(mesh, diagnostics);
     const PositionSide positions = refinePositions(mesh, withTexture, steps, smoothing, outputName,
                                                    phases, diagnostics, result);
-    if (mesh.uvCount != 0 && !withTexture) {
-        diagnostics.progress("Warning : No face of [" + mesh.sourcePath() +
-                             "] names a texture coordinate at every corner, so its " +
-                             std::to_string(mesh.uvCount) +
-                             " texture coordinates are unused and it is refined without "
-                             "texture\n");
-    }
     if (withTexture) {
         refineTexture(positions.built.faces(mesh), positions.pairing, steps, smoothing, outputName,
                       phases, diagnostics, result);
     }
-    if (result.hasOutput) {
-        if (const char* part = nonFinitePart(result.mesh)) {
-            diagnostics.error("ERROR : The refined " + std::string(part) + " of [" +
-                              mesh.sourcePath() +
-                              "] overflow single precision (its numbers are too close to 3.4e38 "
-                              "to refine): nothing written");
-            result.hasOutput = false;
-        }
+    if (result.hasOutput && !isFinite(result.mesh, mesh.sourcePath(), diagnostics)) {
+        result.hasOutput = false;
     }
     if (!result.hasOutput) {
         result.clean = false;  // the builder said why
@@ -209,7 +156,7 @@ bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps,
             return false;  // nothing to write: the output path stays as it was
         }
         const bool written = phases.quietly(&PhaseTimes::write, [&] {
-            return writeOutput(refinement.mesh, outputPath, diagnostics);
+            return writeMergedObjFile(refinement.mesh, outputPath, diagnostics);
         });
         return written && refinement.clean;
     } catch (const std::exception& e) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -119,6 +120,35 @@ ObjMesh faceIslands(const ObjMesh& layout) {
     islands.uvCount = static_cast<std::uint32_t>(uvs.size());
     islands.corners = toSharedArray(corners);
     return islands;
+}
+
+std::vector<bool> texturedFaces(const ObjMesh& faces) {
+    std::vector<bool> textured(faces.faceCount);
+    bool all = true;
+    for (std::uint32_t face = 0; face < faces.faceCount; ++face) {
+        textured[face] = faceHasTexture(faces, face);
+        all = all && textured[face];
+    }
+    return all ? std::vector<bool>{} : textured;
+}
+
+bool refinesTexture(const ObjMesh& mesh, Diagnostics& diagnostics) {
+    if (mesh.uvCount == 0) {
+        return false;
+    }
+    if (mesh.faceCount == 0 || !hasPolygonFaces(mesh)) {
+        return true;
+    }
+    for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
+        if (faceHasTexture(mesh, face)) {
+            return true;
+        }
+    }
+    diagnostics.progress("Warning : No face of [" + mesh.sourcePath() +
+                         "] names a texture coordinate at every corner, so its " +
+                         std::to_string(mesh.uvCount) +
+                         " texture coordinates are unused and it is refined without texture\n");
+    return false;
 }
 
 }  // namespace faceloom

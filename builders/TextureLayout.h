@@ -4,12 +4,22 @@
 #include <optional>
 #include <vector>
 
+#include "console/Diagnostics.h"
 #include "mesh/ObjMesh.h"
 
 namespace faceloom {
 
 // Whether every corner of face k names a texture coordinate the record has.
 bool faceHasTexture(const ObjMesh& mesh, std::uint32_t face);
+
+// Per face whether it has texture (faceHasTexture); empty when every face has.
+std::vector<bool> texturedFaces(const ObjMesh& faces);
+
+// Whether the texture of `mesh` is to be refined: it has texture coordinates and a face
+// names one at every corner. (Faces that are no polygons count as naming one: the
+// builders report them, for both surfaces.) Warns when the file's texture coordinates
+// are all unused.
+bool refinesTexture(const ObjMesh& mesh, Diagnostics& diagnostics);
 
 // The texture layout of a mesh, built from the mesh's own connectivity. A layout
 // vertex is one texture coordinate at one position, on one fan of faces around that

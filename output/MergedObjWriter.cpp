@@ -4,10 +4,12 @@
 #include <charconv>
 #include <cstring>
 #include <initializer_list>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "output/FloatFormat.h"
+#include "output/OutputFile.h"
 
 namespace faceloom {
 
@@ -242,6 +244,16 @@ bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
         }
     }
     return out.flush();
+}
+
+bool writeMergedObjFile(const RefinedMesh& mesh, const char* path, Diagnostics& diagnostics) {
+    OutputFile file(path);
+    if (!file.open() || !writeMergedObj(mesh, file) || !file.commit()) {
+        diagnostics.error("ERROR : Can't write to [" + std::string(path) +
+                          "]: " + std::strerror(file.error()));
+        return false;
+    }
+    return true;
 }
 
 }  // namespace faceloom

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "console/Diagnostics.h"
 #include "output/ByteSink.h"
 #include "output/RefinedMesh.h"
 
@@ -16,5 +17,9 @@ namespace faceloom {
 // six significant digits in general notation, '.' as decimal point whatever the
 // locale. Returns false when the sink refused bytes.
 bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink);
+
+// Writes `mesh` so into the file at `path` (see OutputFile); reports a failure, with
+// the system's reason, to `diagnostics` and returns false.
+bool writeMergedObjFile(const RefinedMesh& mesh, const char* path, Diagnostics& diagnostics);
 
 }  // namespace faceloom

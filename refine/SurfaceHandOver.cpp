@@ -87,18 +87,24 @@ bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char
     return true;
 }
 
-const char* nonFinitePart(const RefinedMesh& mesh) {
+bool isFinite(const RefinedMesh& mesh, const std::string& sourcePath, Diagnostics& diagnostics) {
+    const auto report = [&](const char* part) {
+        diagnostics.error("ERROR : The refined " + std::string(part) + " of [" + sourcePath +
+                          "] overflow single precision (its numbers are too close to 3.4e38 to "
+                          "refine): nothing written");
+        return false;
+    };
     for (const auto& p : mesh.positions) {
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
-            return "positions";
+            return report("positions");
         }
     }
     for (const auto& t : mesh.uvs) {
         if (!std::isfinite(t.x) || !std::isfinite(t.y)) {
-            return "texture coordinates";
+            return report("texture coordinates");
         }
     }
-    return nullptr;
+    return true;
 }
 
 }  // namespace faceloom

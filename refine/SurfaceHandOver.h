@@ -1,6 +1,9 @@
 #pragma once
 
+#include <string>
+
 #include "builders/Polyhedron.h"
+#include "console/Diagnostics.h"
 #include "output/RefinedMesh.h"
 #include "refine/FacetLineage.h"
 #include "refine/FacetPairing.h"
@@ -32,10 +35,10 @@ bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
 bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char* outputPath,
                    RefinedMesh& mesh);
 
-// What of `mesh` holds a number that is not finite ("positions" or "texture
-// coordinates"), or null. Single-precision arithmetic overflows when refining
-// coordinates near float's limit (about 1e37 and up), and a file must never carry
-// the result.
-const char* nonFinitePart(const RefinedMesh& mesh);
+// True when every number of `mesh` is finite; otherwise reports which (positions or
+// texture coordinates of the file at `sourcePath`) are not. Single-precision arithmetic
+// overflows when refining coordinates near float's limit (about 1e37 and up), and a
+// file must never carry the result.
+bool isFinite(const RefinedMesh& mesh, const std::string& sourcePath, Diagnostics& diagnostics);
 
 }  // namespace faceloom

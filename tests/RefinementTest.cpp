@@ -128,10 +128,10 @@ TEST(RefinementTest, TextureCoordinatesNoFaceNamesAreUnused) {
     EXPECT_EQ(run.result.status, 0);
     EXPECT_EQ(run.result.err, "");
     EXPECT_EQ(maskTimes(run.result.out),
-              progressLines(1, false) + "Warning : No face of [" +
-                  test::dataFile("faces_without_texture_indices.obj") +
+              "Warning : No face of [" + test::dataFile("faces_without_texture_indices.obj") +
                   "] names a texture coordinate at every corner, so its 14 texture "
-                  "coordinates are unused and it is refined without texture\n");
+                  "coordinates are unused and it is refined without texture\n" +
+                  progressLines(1, false));
     EXPECT_EQ(run.obj.vt.size(), 0u);
     EXPECT_EQ(run.obj.f.size(), 24u);
     EXPECT_TRUE(run.obj.wellFormed());
