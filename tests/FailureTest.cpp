@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -207,13 +206,9 @@ TEST(FailureTest, RefinementTooLargeIsRefusedBeforeAnyWork) {
     test::TempDir dir;
     const std::string input = dir.file("grid.obj"), out = dir.file("out.obj");
     test::writeFile(input, quadGrid(100));  // 10000 quads: 41 million facets at 6 steps
-    const auto start = std::chrono::steady_clock::now();
     test::RunResult r = runLimited("ulimit -v 1000000", {"6", input, out});
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(r.status, 1);
-    EXPECT_LT(seconds, 1.0);
-    EXPECT_EQ(r.out, "");  // not one phase begun
+    EXPECT_EQ(r.out, "");  // refused before any phase began
     EXPECT_EQ(
         r.err.rfind(
             "ERROR : Not enough memory to refine [" + input + "] by 6 steps: it needs about ", 0),

@@ -153,6 +153,12 @@ TEST(RefinementTest, RejectedMeshIsReportedWithoutCrash) {
               " \nCGAL::Polyhedron_incremental_builder_3<HDS>::\n"
               "add_vertex_to_facet(): vertex index 3 is out-of-range [0,2].\n");
     EXPECT_FALSE(run.written);
+    // Sent to one log, the progress lines keep their place among the error lines: the
+    // refusal comes after the phase that met it began, and before it ended.
+    const test::RunResult log =
+        test::runToolOneStream({"1", test::dataFile("index_out_of_range.obj"), dir.file("o.obj")});
+    EXPECT_EQ(log.out.rfind("Begin To Build Polyhedron Mesh\n \nCGAL::", 0), 0u) << log.out;
+    EXPECT_NE(log.out.find("out-of-range [0,2].\nFinished In ["), std::string::npos) << log.out;
 }
 
 TEST(RefinementTest, BundledExampleIsAValidTexturedObj) {
@@ -181,6 +187,7 @@ TEST(RefinementTest, UnusedVerticesKeepTheirPlace) {
     EXPECT_EQ(text.find("nan"), std::string::npos);
     ASSERT_EQ(run.obj.v.size(), 1u + 25u);
     EXPECT_EQ(run.obj.v[4], (std::array<double, 3>{5, 5, 5}));
+    ASSERT_EQ(run.obj.vt.size(), 1u + 25u);
     EXPECT_EQ(run.obj.vt[4], (std::array<double, 2>{0.5, 0.5}));
     EXPECT_TRUE(run.obj.wellFormed());
 }

@@ -84,7 +84,7 @@ TEST(RepairTest, TextureCoordinatesSharedFarApartAreLaidOutApart) {
     // The layout follows the mesh's edges, so sharing is no repair: nothing to warn of.
     EXPECT_EQ(r.result.out.find("Warning"), std::string::npos) << r.result.out;
     // The faces agree along every edge: one strip, folded over in the layout.
-    EXPECT_EQ(r.obj.vt.size(), r.obj.v.size());
+    ASSERT_EQ(r.obj.vt.size(), r.obj.v.size());
     ASSERT_TRUE(r.obj.wellFormed());
     EXPECT_EQ(r.obj.f.size(), 64u);
     EXPECT_TRUE(test::textureContinuityProblems(r.obj).empty());

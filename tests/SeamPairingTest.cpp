@@ -29,6 +29,7 @@ TEST(SeamPairingTest, GridTextureStaysUnderItsPositions) {
     for (int steps = 1; steps <= 3; ++steps) {
         test::ObjFile obj = refineToObj("grid_with_seam.obj", steps, dir);
         ASSERT_EQ(obj.f.size(), 16u << (2 * steps));
+        ASSERT_FALSE(obj.vt.empty()) << "written without texture";
         int misplaced = 0;
         for (const auto& facet : obj.f) {
             for (const auto& c : facet) {

@@ -88,6 +88,7 @@ TEST(TextureLayoutTest, EveryRepairSaysSoOnceAndNothingElseWarns) {
 void expectUvs(const test::ObjFile& obj,
                const std::function<std::array<double, 2>(const std::array<double, 3>&)>& expected) {
     ASSERT_FALSE(obj.f.empty());
+    ASSERT_FALSE(obj.vt.empty()) << "written without texture";
     for (const auto& facet : obj.f) {
         for (const auto& c : facet) {
             const auto& p = obj.v[c.p - 1];
@@ -126,6 +127,7 @@ TEST(TextureLayoutTest, IslandsTouchingAtACornerKeepTheirTextureApart) {
     test::TempDir dir;
     const ToolRun run = refine("islands_touching_at_one_corner.obj", 2, dir);
     ASSERT_EQ(run.obj.f.size(), 64u);
+    ASSERT_FALSE(run.obj.vt.empty()) << "written without texture";
     int atSharedCorner = 0;
     for (const auto& facet : run.obj.f) {
         double x = 0, y = 0;

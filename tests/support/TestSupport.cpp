@@ -70,7 +70,7 @@ std::string toolPath() {
     return FACELOOM_BINARY;
 }
 
-RunResult runProgram(const std::vector<std::string>& argv) {
+RunResult runProgram(const std::vector<std::string>& argv, bool oneStream) {
     TempDir capture;
     const std::string outPath = capture.file("stdout");
     const std::string errPath = capture.file("stderr");
@@ -80,8 +80,12 @@ RunResult runProgram(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    if (oneStream) {
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+    }
 
     std::vector<char*> args;
     for (const auto& a : argv) {
@@ -101,7 +105,7 @@ RunResult runProgram(const std::vector<std::string>& argv) {
     RunResult result;
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     result.out = readFile(outPath);
-    result.err = readFile(errPath);
+    result.err = oneStream ? "" : readFile(errPath);
     return result;
 }
 
@@ -109,6 +113,12 @@ RunResult runTool(const std::vector<std::string>& args) {
     std::vector<std::string> argv{toolPath()};
     argv.insert(argv.end(), args.begin(), args.end());
     return runProgram(argv);
+}
+
+RunResult runToolOneStream(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{toolPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(argv, true);
 }
 
 std::vector<std::string> splitLines(const std::string& text) {

@@ -40,9 +40,13 @@ struct RunResult {
 
 // Runs a program (argv[0] is looked up in PATH when it has no '/') with standard
 // input from /dev/null and captures both output streams.
-RunResult runProgram(const std::vector<std::string>& argv);
+// With `oneStream`, both streams go to one file, as `2>&1` sends them, and `out`
+// holds them both in the order they reached it.
+RunResult runProgram(const std::vector<std::string>& argv, bool oneStream = false);
 // Runs Faceloom with the given arguments.
 RunResult runTool(const std::vector<std::string>& args);
+// Runs Faceloom with both output streams into one file.
+RunResult runToolOneStream(const std::vector<std::string>& args);
 
 // Splits text into lines at '\n' (a last line without one is kept).
 std::vector<std::string> splitLines(const std::string& text);
