@@ -21,14 +21,17 @@ struct Cost {
 };
 
 // Every constant the estimate is made of. The record, hand-over and writer entries
-// are the sizes of their arrays. The surface and unused-vertex entries were fitted to
-// the peaks of the real binary (VmHWM and VmPeak read from /proc/self/status at
-// exit), with every other entry of the table subtracted, over separate triangles,
-// grids of quads with and without texture, a textured torus and meshes with many
-// unused vertices, refined by 1 to 3 steps to 160 K to 4.8 M facets; 20 % was then
-// added. After any change to the refinement (the surface type, what it keeps across
-// a step, threads), measure again the same way: tests/MemoryBudgetTest.cpp fails when
-// the estimate falls below a measured peak or far above it.
+// are the sizes of their arrays. The surface and unused-vertex entries were fitted
+// (least squares, no negative entries) to the peaks of the Release binary: VmHWM and
+// VmPeak printed from /proc/self/status at exit by a small LD_PRELOAD library, with
+// every other entry of the table subtracted, over separate triangles, grids of quads
+// with and without texture, a textured torus and grids with a million unused
+// vertices, refined by 1 to 3 steps to 10 K to 4.8 M facets; 20 % was then added.
+// After any change to the refinement (the surface type, what it keeps across a step,
+// threads, whose stacks and allocator arenas count as address space), measure again
+// the same way: tests/MemoryBudgetTest.cpp fails when the estimate falls below a
+// measured peak or far above it. Not counted: the positions and texture coordinates
+// the builders add when they repair a file (a small part of the corners, in practice).
 struct MemoryTable {
     // The program, its libraries, stacks and the allocator's own room.
     Cost base{8u << 20, 16u << 20};
@@ -120,8 +123,8 @@ struct Level {
     }
 };
 
-// One side's refined surface at the peak of its last step, and the vertices no face
-// uses (which don't grow).
+// One side's refined surface at the peak of its last step; `refinedVertices` gets its
+// vertex count after the last step.
 MemoryAmounts surfaceMemory(const ObjMesh& mesh, const SideCounts& side, int steps,
                             std::uint64_t& refinedVertices) {
     Level level{side.usedVertices, side.edges, mesh.faceCount, mesh.cornerCount};
