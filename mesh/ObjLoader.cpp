@@ -7,6 +7,8 @@
 // the builders are the ones that judge whether the faces make a surface. Only numbers
 // that are not finite (nan, inf, beyond float's range) refuse the file.
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -26,31 +28,62 @@
 #include "mesh/ObjMesh.h"
 #include "mesh/SharedArray.h"
 #include "mesh/TextEncoding.h"
+#include "system/MemoryBudget.h"
 
 namespace faceloom {
 
 namespace {
 
-// Reads the file at `path` into `text`. Returns 0, or the errno value of what failed.
-int readWholeFile(const char* path, std::string& text) {
+// What reading the input came to.
+struct ReadResult {
+    int error = 0;            // the errno value of what failed, or 0
+    bool tooLarge = false;    // the input holds more than the memory allows loading
+    bool sized = false;       // a file of known size (not a pipe or a device)
+    std::uint64_t bytes = 0;  // its size, or what was read of it
+};
+
+// Reads the file at `path` into `text`, no more than `limit` bytes: a file larger
+// than that is refused from its size before a byte is read, and an input of no
+// known size (a pipe, /dev/zero) is read until it ends or runs past the limit.
+ReadResult readWholeFile(const char* path, std::uint64_t limit, std::string& text) {
+    ReadResult result;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
     if (!file) {
-        return errno;
+        result.error = errno;
+        return result;
+    }
+    struct stat status;
+    if (::fstat(::fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode) &&
+        status.st_size > 0) {
+        result.sized = true;
+        result.bytes = static_cast<std::uint64_t>(status.st_size);
+        if (result.bytes > limit) {
+            result.tooLarge = true;
+            return result;
+        }
+        text.reserve(static_cast<std::size_t>(result.bytes));
     }
     // A directory opens fine with fopen; only reading it fails (EISDIR).
     char chunk[1 << 16];
     for (;;) {
         errno = 0;
         std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
+        if (text.size() + n > limit) {
+            // A file that grew while being read is refused the same way.
+            result.tooLarge = true;
+            result.sized = false;
+            result.bytes = text.size();
+            return result;
+        }
         text.append(chunk, n);
         if (n < sizeof chunk) {
             break;
         }
     }
     if (std::ferror(file.get())) {
-        return errno != 0 ? errno : EIO;
+        result.error = errno != 0 ? errno : EIO;
     }
-    return 0;
+    return result;
 }
 
 // Reads up to `count` floats into `out` in order. Extraction stops at the first
@@ -141,11 +174,16 @@ struct NameList {
 ObjMesh::ObjMesh(const char* path, Diagnostics& diagnostics) : path_(path) {
     try {
         std::string text;
-        if (const int error = readWholeFile(path, text)) {
-            if (error == ENOENT || error == ENOTDIR) {
+        const MemoryAmounts available = availableMemory();
+        const ReadResult read = readWholeFile(path, loadableBytes(available), text);
+        if (read.error != 0 || read.tooLarge) {
+            if (read.tooLarge) {
+                diagnostics.error(loadRefusal(path_, read.bytes, read.sized, available));
+            } else if (read.error == ENOENT || read.error == ENOTDIR) {
                 diagnostics.error("ERROR : Can't Find [" + path_ + "]");
             } else {
-                diagnostics.error("ERROR : Can't read [" + path_ + "]: " + std::strerror(error));
+                diagnostics.error("ERROR : Can't read [" + path_ +
+                                  "]: " + std::strerror(read.error));
             }
             loadFailed_ = true;
             return;

@@ -39,7 +39,9 @@ public:
     // An empty record: all counts 0, all arrays empty.
     ObjMesh() = default;
     // Loads the OBJ file at `path`. Never throws; problems are reported to
-    // `diagnostics` and leave the record empty (see loadFailed()).
+    // `diagnostics` and leave the record empty (see loadFailed()). An input too large
+    // for the memory the process can get is refused, before reading it when its size
+    // is known, or once it runs past what fits (a pipe, a device).
     ObjMesh(const char* path, Diagnostics& diagnostics);
     // Parses OBJ text held in memory, with the same rules. May throw std::exception.
     static ObjMesh fromText(const std::string& text);

@@ -8,9 +8,12 @@
 
 namespace faceloom {
 
-// Whether a refinement fits in the memory this process can get, decided before any
-// work: Linux promises memory it does not have, so a refinement too large for the
-// machine would otherwise be killed by the kernel, silently and late.
+// Whether a job fits in the memory this process can get, decided before the work:
+// Linux promises memory it does not have, so a job too large for the machine would
+// otherwise be killed by the kernel, silently and late. Two checks: before the input
+// is read (from its size), and before the refinement (from the loaded record).
+//
+// All amounts are totals for the whole process, what it holds already included.
 
 constexpr std::uint64_t kUnlimited = std::numeric_limits<std::uint64_t>::max();
 
@@ -19,18 +22,30 @@ struct MemoryAmounts {
     std::uint64_t addressSpace = 0;  // virtual memory, which some limits count instead
 };
 
-// The peak memory of refining `mesh` by `steps` steps, from the number of refined
-// facets ((sum of corner counts) x 4^(steps-1)) and the bytes per facet this
-// implementation was measured to need, with a margin.
+// An upper bound of the peak memory of refining `mesh` by `steps` steps and writing
+// the result, summed from what each part holds at the peak (see the table in
+// MemoryBudget.cpp).
 MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps);
 
-// What this process can still get: physical memory from MemAvailable and any cgroup
-// memory limit, address space from RLIMIT_AS and RLIMIT_DATA. kUnlimited where
-// nothing limits it or it can't be read.
-MemoryAmounts availableMemory();
+// An upper bound of the peak memory of loading an OBJ file of `fileBytes` bytes.
+MemoryAmounts estimateLoadMemory(std::uint64_t fileBytes);
+
+// The most bytes of input that can be loaded with `available`.
+std::uint64_t loadableBytes(const MemoryAmounts& available);
+
+// What this process can have in all: physical memory from MemAvailable and any
+// cgroup memory limit (its reclaimable page cache counted as free) plus what the
+// process holds already, address space from RLIMIT_AS and RLIMIT_DATA. kUnlimited
+// where nothing limits it or it can't be read. /proc and /sys are read under `root`.
+MemoryAmounts availableMemory(const std::string& root = "/");
 
 // The "ERROR : ..." line for a refinement by `steps` steps that doesn't fit, or ""
 // when it does.
 std::string memoryRefusal(const ObjMesh& mesh, int steps, const MemoryAmounts& available);
+
+// The "ERROR : ..." line for an input that can't be loaded: of `bytes` bytes when
+// `sized`, or one that went on past `bytes` bytes (a pipe, a device).
+std::string loadRefusal(const std::string& path, std::uint64_t bytes, bool sized,
+                        const MemoryAmounts& available);
 
 }  // namespace faceloom

@@ -1,0 +1,304 @@
+// The memory check against what the tool really uses, and the reading of the
+// system's limits.
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/RecordedDiagnostics.h"
+#include "support/TestSupport.h"
+#include "system/MemoryBudget.h"
+
+namespace {
+
+using faceloom::MemoryAmounts;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;  // it reserves terabytes, and doubles what is used
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+struct MeasuredRun {
+    int status = -1;
+    std::uint64_t peakResident = 0;  // bytes
+    std::string err;
+};
+
+// Runs Faceloom in a child limited to `addressSpace` bytes of address space and
+// reads its peak resident memory from wait4. The peak includes what this process
+// held when it forked, so keep it small here.
+MeasuredRun runMeasured(const std::vector<std::string>& args, std::uint64_t addressSpace,
+                        const std::string& errFile) {
+    std::vector<std::string> words{test::toolPath()};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int quiet = ::open("/dev/null", O_RDWR);
+        const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const rlimit limit{addressSpace, addressSpace};
+        if (quiet < 0 || err < 0 || ::dup2(quiet, 0) < 0 || ::dup2(quiet, 1) < 0 ||
+            ::dup2(err, 2) < 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) {
+            ::_exit(125);
+        }
+        ::execv(argv[0], argv.data());
+        ::_exit(126);
+    }
+    MeasuredRun run;
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || ::wait4(pid, &status, 0, &usage) != pid) {
+        return run;
+    }
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.peakResident = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
+    run.err = test::readFile(errFile);
+    return run;
+}
+
+// `count` triangles that share no vertex: the most edges, and so the most surface,
+// per facet.
+std::string separateTriangles(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        const std::string x = std::to_string(i % 1000), y = std::to_string(i / 1000);
+        text += "v " + x + " " + y + " 0\nv " + x + ".5 " + y + " 0\nv " + x + " " + y + ".5 0\n";
+    }
+    for (int i = 0; i < count; ++i) {
+        text += "f " + std::to_string(3 * i + 1) + " " + std::to_string(3 * i + 2) + " " +
+                std::to_string(3 * i + 3) + "\n";
+    }
+    return text;
+}
+
+// An n x n grid of quads without texture, after `unused` vertices no face names.
+std::string quadGrid(int n, int unused = 0) {
+    std::string text;
+    for (int k = 0; k < unused; ++k) {
+        text += "v " + std::to_string(k) + " -1 -1\n";
+    }
+    for (int j = 0; j <= n; ++j) {
+        for (int i = 0; i <= n; ++i) {
+            text += "v " + std::to_string(i) + " " + std::to_string(j) + " " +
+                    std::to_string((i * j) % 7) + "\n";
+        }
+    }
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            const int a = unused + j * (n + 1) + i + 1, b = a + 1, c = a + n + 2, d = a + n + 1;
+            text += "f " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c) +
+                    " " + std::to_string(d) + "\n";
+        }
+    }
+    return text;
+}
+
+// A closed torus of n x n quads whose texture is cut open along both directions.
+std::string texturedTorus(int n) {
+    std::string text;
+    const double pi = std::acos(-1.0);
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            const double a = 2 * pi * i / n, b = 2 * pi * j / n;
+            text += "v " + std::to_string((3 + std::cos(b)) * std::cos(a)) + " " +
+                    std::to_string((3 + std::cos(b)) * std::sin(a)) + " " +
+                    std::to_string(std::sin(b)) + "\n";
+        }
+    }
+    for (int j = 0; j <= n; ++j) {
+        for (int i = 0; i <= n; ++i) {
+            text +=
+                "vt " + std::to_string(double(i) / n) + " " + std::to_string(double(j) / n) + "\n";
+        }
+    }
+    const auto corner = [n](int i, int j) {
+        return std::to_string((j % n) * n + (i % n) + 1) + "/" +
+               std::to_string(j * (n + 1) + i + 1);
+    };
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            text += "f " + corner(i, j) + " " + corner(i + 1, j) + " " + corner(i + 1, j + 1) +
+                    " " + corner(i, j + 1) + "\n";
+        }
+    }
+    return text;
+}
+
+struct Shape {
+    const char* name;
+    std::string (*make)(int);
+    int size;
+    int steps;
+};
+
+std::string gridWithUnused(int n) {
+    return quadGrid(n, 150000);
+}
+std::string plainGrid(int n) {
+    return quadGrid(n);
+}
+
+// The estimate is an upper bound of the real peak: at an address-space limit of the
+// estimate the run finishes, and its peak resident memory stays below the estimate.
+// It is no gross overstatement either, or jobs that fit would be refused.
+TEST(MemoryBudgetTest, EstimateBoundsTheMeasuredPeak) {
+    if (kAddressSanitizer) {
+        GTEST_SKIP() << "AddressSanitizer changes what a run uses";
+    }
+    const Shape shapes[] = {
+        {"separate triangles", separateTriangles, 20000, 1},
+        {"separate triangles", separateTriangles, 5000, 2},
+        {"grid of quads", plainGrid, 128, 1},
+        {"grid of quads", plainGrid, 64, 2},
+        {"textured torus", texturedTorus, 128, 1},
+        {"textured torus", texturedTorus, 64, 2},
+        {"unused vertices", gridWithUnused, 40, 1},
+        {"unused vertices", gridWithUnused, 40, 2},
+    };
+    test::TempDir dir;
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(std::string(shape.name) + " " + std::to_string(shape.size) + ", " +
+                     std::to_string(shape.steps) + " steps");
+        const std::string input = dir.file("input.obj");
+        test::writeFile(input, shape.make(shape.size));
+
+        const MemoryAmounts estimate =
+            faceloom::estimateRunMemory(test::loadMesh(input), shape.steps);
+        const MeasuredRun run = runMeasured({std::to_string(shape.steps), input, "/dev/null"},
+                                            estimate.addressSpace, dir.file("err.txt"));
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        EXPECT_LE(run.peakResident, estimate.resident);
+        EXPECT_LE(double(estimate.resident), 1.6 * double(run.peakResident))
+            << "measured " << (run.peakResident >> 20) << " MiB";
+    }
+}
+
+// Vertices no face names are not refined: they cost the same at every step.
+TEST(MemoryBudgetTest, UnusedVerticesAreChargedOnce) {
+    const faceloom::ObjMesh bare = faceloom::ObjMesh::fromText(quadGrid(10));
+    const faceloom::ObjMesh padded = faceloom::ObjMesh::fromText(quadGrid(10, 100000));
+    for (int steps = 1; steps <= 5; ++steps) {
+        EXPECT_EQ(faceloom::estimateRunMemory(padded, steps).resident -
+                      faceloom::estimateRunMemory(bare, steps).resident,
+                  faceloom::estimateRunMemory(padded, 1).resident -
+                      faceloom::estimateRunMemory(bare, 1).resident);
+    }
+}
+
+// A fake /proc and /sys: memory.* files of the named cgroup directories, the
+// process's cgroup line, and MemAvailable.
+struct CgroupCase {
+    const char* name;
+    const char* cgroupLine;
+    std::vector<std::pair<std::string, std::string>> files;  // path under the root, text
+    std::uint64_t expected;
+};
+
+constexpr std::uint64_t kMiB = 1 << 20;
+
+TEST(MemoryBudgetTest, CgroupLimitsAreHonoured) {
+    const std::string plentyFree = "MemAvailable:   16777216 kB\n";  // 16 GiB
+    const std::string rss = "VmRSS:\t    2048 kB\n";                 // held already: 2 MiB
+    const std::vector<CgroupCase> cases = {
+        {"v2: limit less usage, plus what is held",
+         "0::/job\n",
+         {{"sys/fs/cgroup/job/memory.max", "262144000\n"},
+          {"sys/fs/cgroup/job/memory.current", "104857600\n"}},
+         262144000 - 104857600 + 2 * kMiB},
+        {"v2: active and inactive file cache are free, dirty cache is not",
+         "0::/job\n",
+         {{"sys/fs/cgroup/job/memory.max", "1000000000\n"},
+          {"sys/fs/cgroup/job/memory.current", "900000000\n"},
+          {"sys/fs/cgroup/job/memory.stat",
+           "anon 100000000\nactive_file 600000000\ninactive_file 200000000\nfile_dirty "
+           "50000000\nfile_writeback 10000000\n"}},
+         1000000000 - (900000000 - 740000000) + 2 * kMiB},
+        {"v2: a tighter limit on a parent group binds",
+         "0::/outer/job\n",
+         {{"sys/fs/cgroup/outer/memory.max", "300000000\n"},
+          {"sys/fs/cgroup/outer/memory.current", "200000000\n"},
+          {"sys/fs/cgroup/outer/job/memory.max", "max\n"},
+          {"sys/fs/cgroup/outer/job/memory.current", "150000000\n"}},
+         100000000 + 2 * kMiB},
+        {"v2: no limit leaves MemAvailable",
+         "0::/job\n",
+         {{"sys/fs/cgroup/job/memory.max", "max\n"},
+          {"sys/fs/cgroup/job/memory.current", "150000000\n"}},
+         16777216 * 1024ull + 2 * kMiB},
+        {"v1: limit less usage, file cache free",
+         "12:pids:/job\n4:memory:/job\n",
+         {{"sys/fs/cgroup/memory/job/memory.limit_in_bytes", "500000000\n"},
+          {"sys/fs/cgroup/memory/job/memory.usage_in_bytes", "450000000\n"},
+          {"sys/fs/cgroup/memory/job/memory.stat",
+           "cache 400000000\ntotal_active_file 300000000\ntotal_inactive_file "
+           "100000000\ntotal_dirty 20000000\n"}},
+         500000000 - (450000000 - 380000000) + 2 * kMiB},
+    };
+    for (const CgroupCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir root;
+        std::filesystem::create_directories(root.file("proc/self"));
+        test::writeFile(root.file("proc/meminfo"), plentyFree);
+        test::writeFile(root.file("proc/self/status"), rss);
+        test::writeFile(root.file("proc/self/cgroup"), c.cgroupLine);
+        for (const auto& [path, text] : c.files) {
+            std::filesystem::create_directories(
+                std::filesystem::path(root.file(path)).parent_path());
+            test::writeFile(root.file(path), text);
+        }
+        EXPECT_EQ(faceloom::availableMemory(root.path()).resident, c.expected);
+    }
+}
+
+TEST(MemoryBudgetTest, NothingReadableMeansNoLimit) {
+    test::TempDir root;
+    EXPECT_EQ(faceloom::availableMemory(root.path()).resident, faceloom::kUnlimited);
+}
+
+// The input is measured before it is read: a file too large to load is refused from
+// its size, and an endless input is read only as far as memory allows.
+TEST(MemoryBudgetTest, InputTooLargeToLoadIsRefusedBeforeReading) {
+    if (kAddressSanitizer) {
+        GTEST_SKIP() << "address space limits don't work under AddressSanitizer";
+    }
+    test::TempDir dir;
+    const std::string input = dir.file("large.obj"), out = dir.file("out.obj");
+    test::writeFile(input, std::string(20 * kMiB, '#'));
+    const MeasuredRun sized = runMeasured({"1", input, out}, 64 * kMiB, dir.file("err.txt"));
+    EXPECT_EQ(sized.status, 1);
+    EXPECT_EQ(sized.err, "ERROR : Not enough memory to read [" + input +
+                             "]: loading its 20 MiB needs about 96 MiB, address space 64 MiB "
+                             "is available\n");
+    EXPECT_FALSE(test::fileExists(out));
+
+    const MeasuredRun endless =
+        runMeasured({"1", "/dev/zero", out}, 64 * kMiB, dir.file("err.txt"));
+    EXPECT_EQ(endless.status, 1);
+    EXPECT_EQ(endless.err,
+              "ERROR : Not enough memory to read [/dev/zero]: it goes on past 12 MiB, and no more "
+              "loads in the 64 MiB of address space available\n");
+    EXPECT_FALSE(test::fileExists(out));
+}
+
+}  // namespace
