@@ -1,9 +1,12 @@
 #pragma once
 
+#include <functional>
+
 #include "console/Diagnostics.h"
 #include "console/PhaseReporter.h"
 #include "mesh/ObjMesh.h"
 #include "output/RefinedMesh.h"
+#include "system/MemoryBudget.h"
 
 namespace faceloom {
 
@@ -22,8 +25,14 @@ struct Refinement {
 
 // The run up to the writer: builds and refines both surfaces and hands them over,
 // reporting as runSubdivision does. `outputName` only names the output in messages.
-// May throw std::exception (memory exhaustion).
+// With kBothAtOnce the texture is refined on a second thread meanwhile the positions
+// are refined and handed on. `positionsReady`, when given, is called on this thread
+// with the mesh as soon as it holds its positions, facet corners and materials (and
+// only when there is output), while the texture may still be refining.
+// May throw std::exception (memory exhaustion), also from the second thread, which
+// is always finished by the time this returns or throws.
 Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, PhaseReporter& phases,
-                      Diagnostics& diagnostics);
+                      Diagnostics& diagnostics, SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime,
+                      const std::function<void(const RefinedMesh&)>& positionsReady = {});
 
 }  // namespace faceloom

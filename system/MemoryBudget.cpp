@@ -18,6 +18,8 @@ namespace {
 // address space near 470. The figures below leave about 10 % to 20 % on top.
 constexpr std::uint64_t kResidentPerFacet = 360;
 constexpr std::uint64_t kAddressPerFacet = 560;
+constexpr std::uint64_t kResidentPerFacetBoth = 560;
+constexpr std::uint64_t kAddressPerFacetBoth = 900;
 // Per input vertex or texture coordinate that no facet accounts for (unused ones),
 // through every step.
 constexpr std::uint64_t kPerInputVertex = 200;
@@ -141,16 +143,25 @@ bool fits(const MemoryAmounts& need, const MemoryAmounts& available) {
 
 }  // namespace
 
-MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps) {
+MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps, SurfaceOverlap overlap) {
     const std::uint64_t facets = refinedFacets(mesh, steps);
+    const bool both = overlap == SurfaceOverlap::kBothAtOnce;
+    const std::uint64_t residentPerFacet = both ? kResidentPerFacetBoth : kResidentPerFacet;
+    const std::uint64_t addressPerFacet = both ? kAddressPerFacetBoth : kAddressPerFacet;
     const std::uint64_t unusedVertices =
         (std::uint64_t{mesh.vertexCount} + mesh.uvCount) * static_cast<std::uint64_t>(steps);
     MemoryAmounts need;
-    need.resident = kResidentBase + 2 * recordBytes(mesh) + kResidentPerFacet * facets +
+    need.resident = kResidentBase + 2 * recordBytes(mesh) + residentPerFacet * facets +
                     kPerInputVertex * unusedVertices;
-    need.addressSpace = kAddressBase + 2 * recordBytes(mesh) + kAddressPerFacet * facets +
+    need.addressSpace = kAddressBase + 2 * recordBytes(mesh) + addressPerFacet * facets +
                         kPerInputVertex * unusedVertices;
     return need;
+}
+
+SurfaceOverlap chooseOverlap(const ObjMesh& mesh, int steps, const MemoryAmounts& available) {
+    return fits(estimateRunMemory(mesh, steps, SurfaceOverlap::kBothAtOnce), available)
+               ? SurfaceOverlap::kBothAtOnce
+               : SurfaceOverlap::kOneAtATime;
 }
 
 MemoryAmounts availableMemory() {
