@@ -13,6 +13,7 @@
 #include "output/OutputFile.h"
 #include "refine/FacetLineage.h"
 #include "refine/FacetPairing.h"
+#include "refine/SurfaceMesh.h"
 #include "refine/SurfaceHandOver.h"
 #include "refine/SurfaceRefinement.h"
 
@@ -20,10 +21,23 @@ namespace faceloom {
 
 namespace {
 
+// Builds a surface with the repairing builder `build` and copies it, index for index,
+// into `surface` for the refinement. The built polyhedron is released at once. A
+// surface that didn't build stays empty.
+BuiltSurface buildSurface(BuiltSurface (*build)(const ObjMesh&, Polyhedron&, Diagnostics&),
+                          const ObjMesh& faces, SurfaceMesh& surface, Diagnostics& diagnostics) {
+    Polyhedron polyhedron;
+    BuiltSurface built = build(faces, polyhedron, diagnostics);
+    if (built.built) {
+        copyIndexPreserving(polyhedron, surface);
+    }
+    return built;
+}
+
 // The texture layout: its surface, built from the faces the positions were built
 // from, and the lineage of its refinement.
 struct TextureSide {
-    Polyhedron surface;
+    SurfaceMesh surface;
     BuiltSurface layout;
     std::optional<FacetLineage> lineage;
 };
@@ -31,7 +45,7 @@ struct TextureSide {
 void buildTexture(const ObjMesh& faces, TextureSide& side, PhaseReporter& phases,
                   Diagnostics& diagnostics) {
     phases.begin("Begin To Build Polyhedron UV\n", &PhaseTimes::build);
-    side.layout = buildTextureSurface(faces, side.surface, diagnostics);
+    side.layout = buildSurface(&buildTextureSurface, faces, side.surface, diagnostics);
     phases.finish();
     side.lineage.emplace(side.surface, side.layout.faces(faces), FacetLineage::Side::kTexture);
 }
@@ -71,9 +85,10 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, Ph
                       Diagnostics& diagnostics, SurfaceOverlap overlap,
                       const std::function<void(const RefinedMesh&)>& positionsReady) {
     Refinement result;
-    auto positionSurface = std::make_unique<Polyhedron>();
+    auto positionSurface = std::make_unique<SurfaceMesh>();
     phases.begin("Begin To Build Polyhedron Mesh\n", &PhaseTimes::build);
-    const BuiltSurface built = buildPositionSurface(mesh, *positionSurface, diagnostics);
+    const BuiltSurface built =
+        buildSurface(&buildPositionSurface, mesh, *positionSurface, diagnostics);
     phases.finish();
     result.hasOutput = built.built;
     const ObjMesh& faces = built.faces(mesh);

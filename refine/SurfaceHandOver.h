@@ -16,13 +16,16 @@ namespace faceloom {
 // Takes the positions and the position index of every facet corner. The corners are
 // taken over from `lineage` when it is given and valid (it has read them already),
 // otherwise read by a walk over the surface.
-void takePositions(const Polyhedron& surface, FacetLineage* lineage, RefinedMesh& mesh);
+// Both take either surface type (Polyhedron or SurfaceMesh).
+template <class Surface>
+void takePositions(const Surface& surface, FacetLineage* lineage, RefinedMesh& mesh);
 
 // Takes the texture coordinates and gives every corner taken by takePositions the
 // texture index that lies over it, found through the facets' common descent. False
 // (and the mesh left untextured) when the texture surface does not pair with the
 // position surface facet for facet.
-bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
+template <class Surface>
+bool takeTexture(const Surface& surface, const FacetLineage& lineage,
                  const FacetPairing& pairing, RefinedMesh& mesh);
 
 // Takes the material libraries of `faces` (their paths rewritten to name the same

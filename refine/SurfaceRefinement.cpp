@@ -14,4 +14,13 @@ void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps) {
     }
 }
 
+void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, int steps) {
+    reserveForSteps(surface, steps);
+    for (int i = 0; i < steps; ++i) {
+        lineage.beforeStep(surface);
+        refineOneStep(surface);
+        lineage.afterStep(surface);
+    }
+}
+
 }  // namespace faceloom
