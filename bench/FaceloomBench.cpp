@@ -3,6 +3,8 @@
 //
 //   FaceloomBench [--facets N] [--steps S] [--dir D]     one table row per run
 //   FaceloomBench --scaling [--facets N] [--steps S]     runs at N and 4N facets
+//   FaceloomBench --one-at-a-time ...    refines the surfaces one after the other, as a
+//                                        run does when memory is short
 //   FaceloomBench --save-input FILE [--facets N] [--steps S]
 //                                    only writes the generated mesh, to run the tool on
 //   FaceloomBench --versus [--scaling] [--keep] [--facets N] [--steps S]
@@ -34,6 +36,8 @@
 
 #include "app/RunSubdivision.h"
 #include "mesh/ObjMesh.h"
+#include "output/MergedObjWriter.h"
+#include "output/OutputFile.h"
 
 using namespace faceloom;
 
@@ -46,6 +50,7 @@ struct Options {
     std::string dir = "/tmp";
     std::string saveInput;
     bool versus = false;
+    bool oneAtATime = false;
     bool keep = false;
 };
 
@@ -145,7 +150,18 @@ Result runJob(const Options& options, std::uint64_t facets) {
     {
         ObjMesh mesh(input.c_str(), diagnostics);
         result.load = seconds(start);
-        runSubdivision(mesh, output.c_str(), options.steps, diagnostics, &result.phases);
+        if (options.oneAtATime) {
+            // What a run does when memory is short: one surface after the other.
+            PhaseReporter phases(diagnostics, &result.phases);
+            const Refinement refinement = refineMesh(mesh, options.steps, output.c_str(), phases,
+                                                     diagnostics, SurfaceOverlap::kOneAtATime);
+            OutputFile file(output);
+            if (!file.open() || !writeMergedObj(refinement.mesh, file) || !file.commit()) {
+                std::fprintf(stderr, "FaceloomBench: can't write %s\n", output.c_str());
+            }
+        } else {
+            runSubdivision(mesh, output.c_str(), options.steps, diagnostics, &result.phases);
+        }
     }
     result.total = seconds(start);
     struct rusage usage;
@@ -328,6 +344,8 @@ Options parse(int argc, char** argv) {
             o.saveInput = argv[++i];
         } else if (arg == "--scaling") {
             o.scaling = true;
+        } else if (arg == "--one-at-a-time") {
+            o.oneAtATime = true;
         } else if (arg == "--versus") {
             o.versus = true;
         } else if (arg == "--keep") {
@@ -335,7 +353,7 @@ Options parse(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: FaceloomBench [--facets N] [--steps 1-6] [--dir D] [--scaling] "
-                         "[--save-input FILE] [--versus [--keep]]\n");
+                         "[--one-at-a-time] [--save-input FILE] [--versus [--keep]]\n");
             std::exit(2);
         }
     }

@@ -121,28 +121,30 @@ int main(int argc, char** argv) {
     }
     refiner->RefineUniform(Far::TopologyRefiner::UniformOptions(steps));
 
-    // One level's values at a time: each step reads the last level and writes the next.
-    std::vector<Point> points(mesh.vertexCount), nextPoints;
+    // As OpenSubdiv's tutorials do it: one buffer holds every level's values, each
+    // level's after the previous one's, since PrimvarRefiner reads level - 1 and
+    // writes level.
+    std::vector<Point> allPoints(refiner->GetNumVerticesTotal());
     for (std::uint32_t i = 0; i < mesh.vertexCount; ++i) {
-        points[i] = Point{{mesh.positions[i].x, mesh.positions[i].y, mesh.positions[i].z}};
+        allPoints[i] = Point{{mesh.positions[i].x, mesh.positions[i].y, mesh.positions[i].z}};
     }
-    std::vector<Uv> uvs(mesh.uvCount), nextUvs;
+    std::vector<Uv> allUvs(refiner->GetNumFVarValuesTotal(0));
     for (std::uint32_t i = 0; i < mesh.uvCount; ++i) {
-        uvs[i] = Uv{{mesh.uvs[i].x, mesh.uvs[i].y}};
+        allUvs[i] = Uv{{mesh.uvs[i].x, mesh.uvs[i].y}};
     }
     const Far::PrimvarRefiner primvars(*refiner);
+    Point* points = allPoints.data();
+    Uv* uvs = allUvs.data();
     for (int level = 1; level <= steps; ++level) {
-        nextPoints.resize(refiner->GetLevel(level).GetNumVertices());
-        Point* pointsOut = nextPoints.data();
-        primvars.Interpolate(level, points.data(), pointsOut);
-        points.swap(nextPoints);
-        nextUvs.resize(refiner->GetLevel(level).GetNumFVarValues(0));
-        Uv* uvsOut = nextUvs.data();
-        primvars.InterpolateFaceVarying(level, uvs.data(), uvsOut);
-        uvs.swap(nextUvs);
+        const Far::TopologyLevel& parent = refiner->GetLevel(level - 1);
+        Point* nextPoints = points + parent.GetNumVertices();
+        primvars.Interpolate(level, points, nextPoints);
+        points = nextPoints;
+        Uv* nextUvs = uvs + parent.GetNumFVarValues(0);
+        primvars.InterpolateFaceVarying(level, uvs, nextUvs);
+        uvs = nextUvs;
     }
-    nextPoints = {};
-    nextUvs = {};
+    const Far::TopologyLevel& last = refiner->GetLevel(steps);
 
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(argv[3], "wb"), &std::fclose);
     if (!file) {
@@ -150,7 +152,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     Output out(file.get());
-    for (const Point& p : points) {
+    for (int i = 0; i < last.GetNumVertices(); ++i) {
+        const Point& p = points[i];
         out.room();
         out.text("v ");
         out.number(p.v[0]);
@@ -160,7 +163,8 @@ int main(int argc, char** argv) {
         out.number(p.v[2]);
         out.text("\n");
     }
-    for (const Uv& t : uvs) {
+    for (int i = 0; i < last.GetNumFVarValues(0); ++i) {
+        const Uv& t = uvs[i];
         out.room();
         out.text("vt ");
         out.number(t.v[0]);
@@ -168,7 +172,6 @@ int main(int argc, char** argv) {
         out.number(t.v[1]);
         out.text("\n");
     }
-    const Far::TopologyLevel& last = refiner->GetLevel(steps);
     for (int f = 0; f < last.GetNumFaces(); ++f) {
         const Far::ConstIndexArray verts = last.GetFaceVertices(f);
         const Far::ConstIndexArray values = last.GetFaceFVarValues(f);

@@ -13,13 +13,15 @@ namespace faceloom {
 
 namespace {
 
-// Measured with bench/FaceloomBench and all-triangle meshes at 1 to 4 steps: the
-// peak resident memory stays between 290 and 325 bytes per refined facet, the peak
-// address space near 470. The figures below leave about 10 % to 20 % on top.
-constexpr std::uint64_t kResidentPerFacet = 360;
-constexpr std::uint64_t kAddressPerFacet = 560;
-constexpr std::uint64_t kResidentPerFacetBoth = 560;
-constexpr std::uint64_t kAddressPerFacetBoth = 900;
+// Measured with bench/FaceloomBench (the torus, 3 to 5 steps) and all-triangle grids
+// (1 to 3 steps), the peak resident memory and peak address space per refined facet:
+// one surface at a time, at most about 210 and 295 bytes; both surfaces at once, on
+// two threads, at most 285 and 450 (the second thread's stack included). The figures
+// below leave about 20 % on top.
+constexpr std::uint64_t kResidentPerFacet = 250;
+constexpr std::uint64_t kAddressPerFacet = 360;
+constexpr std::uint64_t kResidentPerFacetBoth = 340;
+constexpr std::uint64_t kAddressPerFacetBoth = 540;
 // Per input vertex or texture coordinate that no facet accounts for (unused ones),
 // through every step.
 constexpr std::uint64_t kPerInputVertex = 200;

@@ -258,6 +258,21 @@ TEST(FailureTest, MemoryRefusalMessage) {
     EXPECT_GT(estimateRunMemory(grid, 6).resident, 3 * estimateRunMemory(grid, 5).resident);
 }
 
+TEST(FailureTest, BothSurfacesAtOnceOnlyWhenTheyFit) {
+    const ObjMesh grid = ObjMesh::fromText(quadGrid(10));
+    const MemoryAmounts one = estimateRunMemory(grid, 5, SurfaceOverlap::kOneAtATime);
+    const MemoryAmounts both = estimateRunMemory(grid, 5, SurfaceOverlap::kBothAtOnce);
+    EXPECT_GT(both.resident, one.resident);
+    EXPECT_GT(both.addressSpace, one.addressSpace);
+    EXPECT_EQ(chooseOverlap(grid, 5, both), SurfaceOverlap::kBothAtOnce);
+    EXPECT_EQ(chooseOverlap(grid, 5, {both.resident - 1, kUnlimited}),
+              SurfaceOverlap::kOneAtATime);
+    EXPECT_EQ(chooseOverlap(grid, 5, {kUnlimited, both.addressSpace - 1}),
+              SurfaceOverlap::kOneAtATime);
+    // Memory for one surface at a time is still enough to run.
+    EXPECT_EQ(memoryRefusal(grid, 5, one), "");
+}
+
 }  // namespace
 
 namespace {
