@@ -13,8 +13,8 @@
 #include "output/OutputFile.h"
 #include "refine/FacetLineage.h"
 #include "refine/FacetPairing.h"
-#include "refine/SurfaceMesh.h"
 #include "refine/SurfaceHandOver.h"
+#include "refine/SurfaceMesh.h"
 #include "refine/SurfaceRefinement.h"
 
 namespace faceloom {
@@ -104,8 +104,8 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, Ph
     const bool together = textured && overlap == SurfaceOverlap::kBothAtOnce;
     if (together) {
         buildTexture(faces, *texture, texturePhases, textureMessages);
-        textureRefined = std::async(std::launch::async,
-                                    [&] { refineTexture(*texture, steps, texturePhases); });
+        textureRefined =
+            std::async(std::launch::async, [&] { refineTexture(*texture, steps, texturePhases); });
     }
 
     std::optional<FacetPairing> pairing;

@@ -32,7 +32,8 @@ struct Refinement {
 // May throw std::exception (memory exhaustion), also from the second thread, which
 // is always finished by the time this returns or throws.
 Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, PhaseReporter& phases,
-                      Diagnostics& diagnostics, SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime,
+                      Diagnostics& diagnostics,
+                      SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime,
                       const std::function<void(const RefinedMesh&)>& positionsReady = {});
 
 }  // namespace faceloom

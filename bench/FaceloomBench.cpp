@@ -310,8 +310,8 @@ void printVersus(const Versus& v, int steps) {
 
 int versusMain(const Options& options) {
     std::printf("%11s %5s | %17s | %17s | %13s\n", "", "", "Faceloom", "OpenSubdiv", "ratio");
-    std::printf("%11s %5s | %8s %8s | %8s %8s | %6s %6s\n", "facets", "steps", "wall s",
-                "peak MiB", "wall s", "peak MiB", "wall", "peak");
+    std::printf("%11s %5s | %8s %8s | %8s %8s | %6s %6s\n", "facets", "steps", "wall s", "peak MiB",
+                "wall s", "peak MiB", "wall", "peak");
     const Versus first = runVersus(options, options.facets);
     printVersus(first, options.steps);
     if (!options.scaling) {

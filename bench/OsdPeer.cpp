@@ -113,8 +113,8 @@ int main(int argc, char** argv) {
     descriptor.fvarChannels = &uvChannel;
 
     using Factory = Far::TopologyRefinerFactory<Far::TopologyDescriptor>;
-    std::unique_ptr<Far::TopologyRefiner> refiner(Factory::Create(
-        descriptor, Factory::Options(Sdc::SCHEME_CATMARK, Sdc::Options())));
+    std::unique_ptr<Far::TopologyRefiner> refiner(
+        Factory::Create(descriptor, Factory::Options(Sdc::SCHEME_CATMARK, Sdc::Options())));
     if (!refiner) {
         std::fprintf(stderr, "ERROR : OpenSubdiv can't take the faces of [%s]\n", argv[2]);
         return 1;

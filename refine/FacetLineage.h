@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "builders/Polyhedron.h"
-#include "refine/SurfaceMesh.h"
 #include "mesh/ObjMesh.h"
+#include "refine/SurfaceMesh.h"
 
 namespace faceloom {
 

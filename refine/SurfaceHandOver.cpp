@@ -47,8 +47,8 @@ void takePositions(const Surface& surface, FacetLineage* lineage, RefinedMesh& m
 }
 
 template <class Surface>
-bool takeTexture(const Surface& surface, const FacetLineage& lineage,
-                 const FacetPairing& pairing, RefinedMesh& mesh) {
+bool takeTexture(const Surface& surface, const FacetLineage& lineage, const FacetPairing& pairing,
+                 RefinedMesh& mesh) {
     const std::size_t facets = pairing.facetCount();
     if (!lineage.valid() || !pairing.valid() || lineage.slots().size() != facets ||
         lineage.corners().size() != 4 * facets || mesh.positionCorners.size() != 4 * facets) {

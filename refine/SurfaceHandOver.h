@@ -25,8 +25,8 @@ void takePositions(const Surface& surface, FacetLineage* lineage, RefinedMesh& m
 // (and the mesh left untextured) when the texture surface does not pair with the
 // position surface facet for facet.
 template <class Surface>
-bool takeTexture(const Surface& surface, const FacetLineage& lineage,
-                 const FacetPairing& pairing, RefinedMesh& mesh);
+bool takeTexture(const Surface& surface, const FacetLineage& lineage, const FacetPairing& pairing,
+                 RefinedMesh& mesh);
 
 // Takes the material libraries of `faces` (their paths rewritten to name the same
 // files from the directory of `outputPath`) and gives every facet the material of the

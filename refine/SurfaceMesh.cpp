@@ -33,7 +33,8 @@ void copyIndexPreserving(const Polyhedron& polyhedron, SurfaceMesh& mesh) {
         mesh.set_face(index, h->is_border() ? SurfaceMesh::null_face() : facetAt(h->facet()));
     }
     for (auto v = polyhedron.vertices_begin(); v != polyhedron.vertices_end(); ++v) {
-        const auto index = SurfaceMesh::Vertex_index(static_cast<Index>(vertexIndex(polyhedron, v)));
+        const auto index =
+            SurfaceMesh::Vertex_index(static_cast<Index>(vertexIndex(polyhedron, v)));
         mesh.set_halfedge(index, v->halfedge() == Polyhedron::Halfedge_const_handle()
                                      ? SurfaceMesh::null_halfedge()
                                      : halfedgeAt(v->halfedge()));

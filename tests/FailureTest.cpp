@@ -206,7 +206,7 @@ TEST(FailureTest, RefinementTooLargeIsRefusedBeforeAnyWork) {
     const std::string input = dir.file("grid.obj"), out = dir.file("out.obj");
     test::writeFile(input, quadGrid(100));  // 10000 quads: 41 million facets at 6 steps
     const auto start = std::chrono::steady_clock::now();
-    test::RunResult r = runLimited("ulimit -v 1000000", {"6", input, out});
+    test::RunResult r = runLimited("ulimit -v 600000", {"6", input, out});
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(r.status, 1);
@@ -220,7 +220,7 @@ TEST(FailureTest, RefinementTooLargeIsRefusedBeforeAnyWork) {
     EXPECT_NE(r.err.find("at most 3 steps fit\n"), std::string::npos) << r.err;
     EXPECT_FALSE(test::fileExists(out));
     // What it says fits does fit.
-    EXPECT_EQ(runLimited("ulimit -v 1000000", {"3", input, out}).status, 0);
+    EXPECT_EQ(runLimited("ulimit -v 600000", {"3", input, out}).status, 0);
 }
 
 TEST(FailureTest, MemoryRunningOutIsReportedCleanly) {
@@ -241,7 +241,7 @@ TEST(FailureTest, MemoryRunningOutIsReportedCleanly) {
 }
 
 TEST(FailureTest, MemoryRefusalMessage) {
-    const ObjMesh grid = ObjMesh::fromText(quadGrid(10));  // 400 corners
+    const ObjMesh grid = ObjMesh::fromText(quadGrid(20));  // 1600 corners
     MemoryAmounts plenty{kUnlimited, kUnlimited};
     EXPECT_EQ(memoryRefusal(grid, 6, plenty), "");
     const MemoryAmounts need4 = estimateRunMemory(grid, 4);
@@ -265,8 +265,7 @@ TEST(FailureTest, BothSurfacesAtOnceOnlyWhenTheyFit) {
     EXPECT_GT(both.resident, one.resident);
     EXPECT_GT(both.addressSpace, one.addressSpace);
     EXPECT_EQ(chooseOverlap(grid, 5, both), SurfaceOverlap::kBothAtOnce);
-    EXPECT_EQ(chooseOverlap(grid, 5, {both.resident - 1, kUnlimited}),
-              SurfaceOverlap::kOneAtATime);
+    EXPECT_EQ(chooseOverlap(grid, 5, {both.resident - 1, kUnlimited}), SurfaceOverlap::kOneAtATime);
     EXPECT_EQ(chooseOverlap(grid, 5, {kUnlimited, both.addressSpace - 1}),
               SurfaceOverlap::kOneAtATime);
     // Memory for one surface at a time is still enough to run.

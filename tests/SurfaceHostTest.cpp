@@ -29,11 +29,20 @@ namespace {
 // Textured meshes with seams, borders, isolated vertices, mixed corner counts and
 // repairs, so that both surfaces of each are built.
 const char* const kMeshes[] = {
-    "cube_cross_layout.obj",         "grid_with_seam.obj",        "pentagon.obj",
-    "single_triangle.obj",           "unused_position.obj",       "mixed_polygons.obj",
-    "open_cylinder_with_seam.obj",   "torus_two_seams.obj",       "fans_of_valence_3_5_6.obj",
-    "cube_one_face_turned.obj",      "mirrored_texture_strip.obj", "l_shaped_island_in_grid.obj",
-    "two_cubes_sharing_a_vertex.obj", "tiny_and_huge_coordinates.obj",
+    "cube_cross_layout.obj",
+    "grid_with_seam.obj",
+    "pentagon.obj",
+    "single_triangle.obj",
+    "unused_position.obj",
+    "mixed_polygons.obj",
+    "open_cylinder_with_seam.obj",
+    "torus_two_seams.obj",
+    "fans_of_valence_3_5_6.obj",
+    "cube_one_face_turned.obj",
+    "mirrored_texture_strip.obj",
+    "l_shaped_island_in_grid.obj",
+    "two_cubes_sharing_a_vertex.obj",
+    "tiny_and_huge_coordinates.obj",
 };
 
 // Each vertex's coordinates as bits, and each facet's corners from the target of its
@@ -77,8 +86,7 @@ Snapshot snapshot(const SurfaceMesh& surface) {
     }
     for (SurfaceMesh::Face_index f : surface.faces()) {
         std::vector<std::size_t> cycle;
-        for (SurfaceMesh::Vertex_index v :
-             vertices_around_face(surface.halfedge(f), surface)) {
+        for (SurfaceMesh::Vertex_index v : vertices_around_face(surface.halfedge(f), surface)) {
             cycle.push_back(vertexIndex(surface, v));
         }
         s.cycles.push_back(cycle);
@@ -170,8 +178,7 @@ TEST(SurfaceHostTest, BothAtOnceRunsAsOneAtATime) {
     for (const char* name :
          {"cube_cross_layout.obj", "unused_position.obj", "cube_one_face_turned.obj",
           "mirrored_texture_strip.obj", "faces_without_texture_indices.obj",
-          "index_out_of_range.obj", "cube_without_texture.obj",
-          "materials/two_materials.obj"}) {
+          "index_out_of_range.obj", "cube_without_texture.obj", "materials/two_materials.obj"}) {
         const ObjMesh mesh = test::loadMesh(test::dataFile(name));
         const RunRecord together = record(mesh, SurfaceOverlap::kBothAtOnce);
         const RunRecord apart = record(mesh, SurfaceOverlap::kOneAtATime);
