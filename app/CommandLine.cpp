@@ -3,8 +3,100 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace faceloom {
+
+namespace {
+
+constexpr std::pair<const char*, UvSmooth> kUvSmoothModes[] = {
+    {"none", UvSmooth::kNone},
+    {"keep-corners", UvSmooth::kKeepCorners},
+    {"keep-corners-junctions", UvSmooth::kKeepCornersJunctions},
+    {"keep-corners-junctions-concave", UvSmooth::kKeepCornersJunctionsConcave},
+    {"keep-boundaries", UvSmooth::kKeepBoundaries},
+    {"all", UvSmooth::kAll},
+};
+
+constexpr std::pair<const char*, BoundarySmooth> kBoundarySmoothModes[] = {
+    {"all", BoundarySmooth::kAll},
+    {"keep-corners", BoundarySmooth::kKeepCorners},
+};
+
+template <class Mode, std::size_t N>
+std::string modeList(const std::pair<const char*, Mode> (&modes)[N]) {
+    std::string list;
+    for (const auto& [name, mode] : modes) {
+        list += (list.empty() ? "" : ", ") + std::string(name);
+    }
+    return list;
+}
+
+// Sets `mode` from `value`; false when the value names no mode.
+template <class Mode, std::size_t N>
+bool readMode(const std::pair<const char*, Mode> (&modes)[N], const std::string& value,
+              Mode& mode) {
+    for (const auto& [name, candidate] : modes) {
+        if (value == name) {
+            mode = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Takes one option (`name`, and its value when it has one) into `line`.
+void takeOption(const std::string& name, const std::string* value, CommandLine& line) {
+    const auto take = [&](const auto& modes, auto& mode) {
+        if (value == nullptr) {
+            line.error = "ERROR : Option [" + name + "] needs a value: one of " + modeList(modes);
+        } else if (!readMode(modes, *value, mode)) {
+            line.error = "ERROR : Unknown value [" + *value + "] for [" + name + "]: use one of " +
+                         modeList(modes);
+        }
+    };
+    if (name == "--uv-smooth") {
+        take(kUvSmoothModes, line.smoothing.uv);
+    } else if (name == "--boundary-smooth") {
+        take(kBoundarySmoothModes, line.smoothing.boundary);
+    } else {
+        line.error = "ERROR : Unknown option [" + name +
+                     "]: the options are --uv-smooth=MODE and --boundary-smooth=MODE (see --help)";
+    }
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, char** argv) {
+    CommandLine line;
+    line.help = argc > 1 && isHelpSwitch(argv[1]);
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (options && argument == "--") {
+            options = false;
+        } else if (!options || argument.size() <= 2 || argument.compare(0, 2, "--") != 0) {
+            line.positional.push_back(argv[i]);
+        } else if (argument == "--version") {
+            line.version = true;
+        } else if (argument == "--help") {
+            // Counted by the usage text like a positional argument, as it always was.
+            line.help = true;
+            line.positional.push_back(argv[i]);
+        } else if (!line.error.empty()) {
+            continue;  // the first bad option is the one reported
+        } else if (const auto equals = argument.find('='); equals != std::string::npos) {
+            const std::string value = argument.substr(equals + 1);
+            takeOption(argument.substr(0, equals), &value, line);
+        } else {
+            // --name VALUE: the value is the next argument, when there is one.
+            const std::string value = i + 1 < argc ? argv[i + 1] : "";
+            takeOption(argument, i + 1 < argc ? &value : nullptr, line);
+            i += (i + 1 < argc && line.error.empty()) ? 1 : 0;
+        }
+    }
+    return line;
+}
 
 bool isHelpSwitch(const char* argument) {
     return std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0;

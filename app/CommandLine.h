@@ -1,8 +1,25 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "refine/SmoothingOptions.h"
+
 namespace faceloom {
 
-// The pieces of the command line that carry rules of their own.
+// The command line, options taken out: `Faceloom [options] <steps> <input> <output>`.
+// Options may stand anywhere, as --name=VALUE or --name VALUE; "--" ends them. Every
+// other argument is positional, "-1" and "-" included.
+struct CommandLine {
+    std::vector<const char*> positional;
+    SmoothingOptions smoothing;
+    bool help = false;
+    bool version = false;  // --version anywhere before "--"  // -h or --help first, or --help
+                           // anywhere before "--"
+    std::string error;     // the "ERROR : ..." line for an option or value we don't know
+};
+
+CommandLine parseCommandLine(int argc, char** argv);
 
 // True for exactly "-h" or "--help" (no prefixes, case-sensitive).
 bool isHelpSwitch(const char* argument);
@@ -13,7 +30,8 @@ bool isHelpSwitch(const char* argument);
 // INT_MIN or INT_MAX, which is out of the valid range all the same.
 int parseStepCount(const char* text);
 
-// Prints the usage text (it ends without a line feed).
+// Prints the usage text (it ends without a line feed). `argc` counts the program
+// name and the positional arguments.
 void printUsage(int argc);
 
 }  // namespace faceloom

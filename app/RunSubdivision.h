@@ -6,14 +6,17 @@
 #include "console/PhaseReporter.h"
 #include "mesh/ObjMesh.h"
 #include "output/RefinedMesh.h"
+#include "refine/SmoothingOptions.h"
 #include "system/MemoryBudget.h"
 
 namespace faceloom {
 
-// The tool's one run: refines `mesh` by `steps` Catmull-Clark steps (1 to 6) and
+// The tool's one run: refines `mesh` by `steps` Catmull-Clark steps (1 to 6), smoothed
+// as `smoothing` says, and
 // writes the refined, textured mesh to `outputPath`. Reports its phases and errors to
 // `diagnostics`. Returns true when it reported no error. Fills `times` when given.
-bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps, Diagnostics& diagnostics,
+bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps,
+                    const SmoothingOptions& smoothing, Diagnostics& diagnostics,
                     PhaseTimes* times = nullptr);
 
 // What a refinement produced.
@@ -25,14 +28,14 @@ struct Refinement {
 
 // The run up to the writer: builds and refines both surfaces and hands them over,
 // reporting as runSubdivision does. `outputName` only names the output in messages.
-// With kBothAtOnce the texture is refined on a second thread meanwhile the positions
-// are refined and handed on. `positionsReady`, when given, is called on this thread
-// with the mesh as soon as it holds its positions, facet corners and materials (and
-// only when there is output), while the texture may still be refining.
-// May throw std::exception (memory exhaustion), also from the second thread, which
-// is always finished by the time this returns or throws.
-Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, PhaseReporter& phases,
-                      Diagnostics& diagnostics,
+// With kBothAtOnce the texture is refined on a second thread while this one refines
+// the positions and hands them on. `positionsReady`, when given, is called on this
+// thread with the mesh as soon as it holds its positions, facet corners and materials
+// (only when there is output), while the texture may still be refining.
+// May throw std::exception (memory exhaustion), also from the second thread, which is
+// always finished by the time this returns or throws.
+Refinement refineMesh(const ObjMesh& mesh, int steps, const SmoothingOptions& smoothing,
+                      const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics,
                       SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime,
                       const std::function<void(const RefinedMesh&)>& positionsReady = {});
 

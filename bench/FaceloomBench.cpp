@@ -153,14 +153,16 @@ Result runJob(const Options& options, std::uint64_t facets) {
         if (options.oneAtATime) {
             // What a run does when memory is short: one surface after the other.
             PhaseReporter phases(diagnostics, &result.phases);
-            const Refinement refinement = refineMesh(mesh, options.steps, output.c_str(), phases,
-                                                     diagnostics, SurfaceOverlap::kOneAtATime);
+            const Refinement refinement =
+                refineMesh(mesh, options.steps, SmoothingOptions{}, output.c_str(), phases,
+                           diagnostics, SurfaceOverlap::kOneAtATime);
             OutputFile file(output);
             if (!file.open() || !writeMergedObj(refinement.mesh, file) || !file.commit()) {
                 std::fprintf(stderr, "FaceloomBench: can't write %s\n", output.c_str());
             }
         } else {
-            runSubdivision(mesh, output.c_str(), options.steps, diagnostics, &result.phases);
+            runSubdivision(mesh, output.c_str(), options.steps, SmoothingOptions{}, diagnostics,
+                           &result.phases);
         }
     }
     result.total = seconds(start);

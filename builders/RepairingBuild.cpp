@@ -1,82 +1,137 @@
 #include "builders/RepairingBuild.h"
 
+#include <algorithm>
 #include <string>
 
 #include "builders/FaceOrientationRepair.h"
 #include "builders/PlaneBuilder.h"
-#include "builders/TextureSeamSplit.h"
+#include "builders/TextureLayout.h"
 #include "builders/TriQuadBuilder.h"
+#include "builders/VertexFanSplit.h"
 
 namespace faceloom {
 
 namespace {
 
-// Another face list to build from, and the warning to print when it builds.
-struct Repair {
-    ObjMesh mesh;
-    std::string warning;
-};
-
-std::optional<Repair> orientedFaces(const ObjMesh& mesh) {
-    std::optional<OrientedFaces> oriented = orientFaces(mesh);
-    if (!oriented) {
-        return std::nullopt;
+template <template <class> class Builder>
+bool buildQuietly(const ObjMesh& mesh, Polyhedron& surface, Diagnostics& diagnostics,
+                  BuildOutcome* outcome = nullptr) {
+    Builder<HDS> builder(&mesh, diagnostics, /*verbose=*/false);
+    surface.delegate(builder);
+    if (outcome != nullptr) {
+        *outcome = builder.outcome();
     }
-    return Repair{std::move(oriented->mesh),
-                  "Warning : Turned " + std::to_string(oriented->turnedFaces) +
-                      " faces and split " + std::to_string(oriented->splitVertices) +
-                      " vertices of [" + mesh.sourcePath() + "] to build its surface\n"};
-}
-
-std::optional<Repair> splitLayout(const ObjMesh& mesh) {
-    std::optional<SplitTexture> split = splitTextureSeams(mesh);
-    if (!split) {
-        return std::nullopt;
-    }
-    return Repair{std::move(split->mesh),
-                  "Warning : Split " + std::to_string(split->sharedBefore) +
-                      " shared texture coordinates into " + std::to_string(split->after) +
-                      " to build the texture layout of [" + mesh.sourcePath() + "]\n"};
+    return builder.succeeded();
 }
 
 template <template <class> class Builder>
-BuiltSurface buildWithRepair(const ObjMesh& mesh, Polyhedron& surface, Diagnostics& diagnostics,
-                             std::optional<Repair> (*repair)(const ObjMesh&)) {
-    BuiltSurface result;
-    Builder<HDS> plain(&mesh, diagnostics, /*verbose=*/false);
-    surface.delegate(plain);
-    if (plain.succeeded()) {
-        result.built = true;
-        return result;
-    }
-    if (plain.outcome() != BuildOutcome::kRejected) {
-        return result;  // reported already; no other face list can help
-    }
-    if (std::optional<Repair> fixed = repair(mesh)) {
-        Builder<HDS> builder(&fixed->mesh, diagnostics, /*verbose=*/false);
-        surface.delegate(builder);
-        if (builder.succeeded()) {
-            diagnostics.progress(fixed->warning);
-            result.built = true;
-            result.repaired = std::move(fixed->mesh);
-            return result;
+void buildReporting(const ObjMesh& mesh, Polyhedron& surface, Diagnostics& diagnostics) {
+    Builder<HDS> builder(&mesh, diagnostics, /*verbose=*/true);
+    surface.delegate(builder);
+}
+
+std::string surfaceRepair(std::size_t turned, std::size_t split, const ObjMesh& mesh) {
+    return "Warning : Turned " + std::to_string(turned) + " faces and split " +
+           std::to_string(split) + " vertices of [" + mesh.sourcePath() +
+           "] to build its surface\n";
+}
+
+bool namesMissingTexture(const ObjMesh& faces) {
+    for (std::uint32_t face = 0; face < faces.faceCount; ++face) {
+        if (faces.faceTypes[face].x != kCornersUnread && !faceHasTexture(faces, face)) {
+            return true;
         }
     }
-    Builder<HDS> reporting(&mesh, diagnostics, /*verbose=*/true);
-    surface.delegate(reporting);
-    return result;
+    return false;
 }
 
 }  // namespace
 
 BuiltSurface buildPositionSurface(const ObjMesh& mesh, Polyhedron& surface,
                                   Diagnostics& diagnostics) {
-    return buildWithRepair<TriQuadBuilder>(mesh, surface, diagnostics, &orientedFaces);
+    BuiltSurface result;
+    // Parts touching at a vertex are split whether or not CGAL would link them: linked,
+    // the vertex would be smoothed from both parts.
+    std::optional<SplitFans> split = splitVertexFans(mesh);
+    const ObjMesh& faces = split ? split->mesh : mesh;
+    const std::size_t splitVertices = split ? split->addedVertices : 0;
+    BuildOutcome outcome;
+    if (buildQuietly<TriQuadBuilder>(faces, surface, diagnostics, &outcome)) {
+        result.built = true;
+        if (split) {
+            diagnostics.progress(surfaceRepair(0, splitVertices, mesh));
+            result.repaired = std::move(split->mesh);
+        }
+        return result;
+    }
+    if (outcome != BuildOutcome::kRejected) {
+        return result;  // reported already; no other face list can help
+    }
+    if (std::optional<OrientedFaces> oriented = orientFaces(faces)) {
+        if (buildQuietly<TriQuadBuilder>(oriented->mesh, surface, diagnostics)) {
+            diagnostics.progress(surfaceRepair(oriented->turnedFaces,
+                                               splitVertices + oriented->splitVertices, mesh));
+            result.built = true;
+            result.repaired = std::move(oriented->mesh);
+            return result;
+        }
+    }
+    buildReporting<TriQuadBuilder>(mesh, surface, diagnostics);
+    return result;
 }
 
 BuiltSurface buildTextureSurface(const ObjMesh& faces, Polyhedron& surface,
                                  Diagnostics& diagnostics) {
-    return buildWithRepair<PlaneBuilder>(faces, surface, diagnostics, &splitLayout);
+    BuiltSurface result;
+    std::optional<TextureLayout> layout = layoutFromConnectivity(faces);
+    if (!layout) {
+        // Faces that are no polygons: the position surface has failed and said why.
+        // Of the texture side, only texture indices that name nothing are reported too.
+        BuildOutcome outcome;
+        result.built = buildQuietly<PlaneBuilder>(faces, surface, diagnostics, &outcome);
+        if (outcome == BuildOutcome::kRejected && namesMissingTexture(faces)) {
+            buildReporting<PlaneBuilder>(faces, surface, diagnostics);
+        }
+        return result;
+    }
+    const std::string in = "[" + faces.sourcePath() + "]";
+    if (layout->brokenFaces != 0) {
+        diagnostics.progress("Warning : Wrote " + std::to_string(layout->brokenFaces) +
+                             " faces of " + in +
+                             " without texture: they don't name an existing texture "
+                             "coordinate at every corner\n");
+    }
+    if (layout->repeatingFaces != 0) {
+        diagnostics.progress("Warning : Gave each corner of " +
+                             std::to_string(layout->repeatingFaces) + " faces of " + in +
+                             " that name one texture coordinate twice its own copy of it, to "
+                             "build the texture layout\n");
+    }
+    BuildOutcome outcome;
+    if (buildQuietly<PlaneBuilder>(layout->mesh, surface, diagnostics, &outcome)) {
+        result.built = true;
+        result.repaired = std::move(layout->mesh);
+        if (std::find(layout->keep.begin(), layout->keep.end(), true) != layout->keep.end()) {
+            result.keep = std::move(layout->keep);
+        }
+        return result;
+    }
+    if (outcome != BuildOutcome::kRejected) {
+        return result;  // reported already; no other layout can help
+    }
+    // Built from the same fans as the position surface, the layout should always
+    // link; should CGAL still refuse it, the texture is kept face by face rather than
+    // dropped.
+    ObjMesh islands = faceIslands(layout->mesh);
+    if (buildQuietly<PlaneBuilder>(islands, surface, diagnostics)) {
+        diagnostics.progress("Warning : Cut the texture layout of " + in +
+                             " into one island per face to refine it\n");
+        result.built = true;
+        result.repaired = std::move(islands);
+        return result;
+    }
+    buildReporting<PlaneBuilder>(islands, surface, diagnostics);
+    return result;
 }
 
 }  // namespace faceloom

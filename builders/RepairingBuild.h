@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "builders/Polyhedron.h"
 #include "console/Diagnostics.h"
@@ -12,21 +13,28 @@ namespace faceloom {
 struct BuiltSurface {
     bool built = false;
     std::optional<ObjMesh> repaired;
+    // Per vertex of the surface: whether the refinement keeps it where it is (empty
+    // when none is kept).
+    std::vector<bool> keep;
 
     const ObjMesh& faces(const ObjMesh& input) const { return repaired ? *repaired : input; }
 };
 
-// Builds a surface from the faces of `mesh`. When CGAL refuses them, builds once more
-// from the repaired faces and reports the repair as a warning; only when that fails
-// too is the refusal reported, as the plain build reports it. Builds are tried
-// quietly first, so that a mesh that needs no repair builds exactly as it always did.
+// Builds a surface from the faces of `mesh`, repairing what must be repaired first and
+// what CGAL refuses, and reports each repair as a warning; only when the repairs fail
+// too is the refusal reported, as the plain build reports it. A mesh that needs no
+// repair builds exactly as it always did.
 
-// The position surface; the repair turns faces and splits vertices.
+// The position surface. Vertices where the faces make more than one fan are split
+// first; when CGAL refuses the faces even so, faces are turned (and vertices split)
+// by the orientation repair.
 BuiltSurface buildPositionSurface(const ObjMesh& mesh, Polyhedron& surface,
                                   Diagnostics& diagnostics);
 
-// The flat texture surface from the faces the position surface was built from; the
-// repair gives every (position, texture coordinate) pair a texture vertex of its own.
+// The flat texture surface from the faces the position surface was built from, laid
+// out by their connectivity (see TextureLayout); `repaired` holds the layout when
+// built. Faces that are no polygons are built as they are (the position surface
+// reports them).
 BuiltSurface buildTextureSurface(const ObjMesh& faces, Polyhedron& surface,
                                  Diagnostics& diagnostics);
 

@@ -6,8 +6,8 @@
 namespace faceloom {
 
 void ConsoleDiagnostics::progress(const std::string& text) {
-    std::fputs(text.c_str(), stdout);
-    std::fflush(stdout);
+    std::fputs(text.c_str(), progressStream_);
+    std::fflush(progressStream_);
 }
 
 void ConsoleDiagnostics::error(const std::string& line) {

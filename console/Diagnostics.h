@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace faceloom {
@@ -16,13 +17,18 @@ public:
     virtual void error(const std::string& line) = 0;
 };
 
-// Progress on standard output, flushed at once so that it keeps its place among
-// the error lines when both streams share a console or a log; errors on standard
-// error.
+// Progress on standard output (or `progressStream`), flushed at once so that it
+// keeps its place among the error lines when both streams share a console or a log;
+// errors on standard error.
 class ConsoleDiagnostics : public Diagnostics {
 public:
+    explicit ConsoleDiagnostics(std::FILE* progressStream = stdout)
+        : progressStream_(progressStream) {}
     void progress(const std::string& text) override;
     void error(const std::string& line) override;
+
+private:
+    std::FILE* progressStream_;
 };
 
 }  // namespace faceloom

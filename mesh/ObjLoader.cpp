@@ -3,13 +3,16 @@
 // It reads the subset of Wavefront OBJ the tool refines: "v", "vt" and "f" lines,
 // and keeps the "mtllib" and "usemtl" lines that give the faces their materials.
 // Every other line is skipped without a message, and malformed numbers read as 0:
-// the builders are the ones that judge whether the faces make a surface.
+// the builders are the ones that judge whether the faces make a surface. Only numbers
+// that are not finite (nan, inf, beyond float's range) refuse the file.
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
-#include <filesystem>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -26,38 +29,54 @@ namespace faceloom {
 
 namespace {
 
-enum class ReadResult { kRead, kNotFound, kReadError };
-
-ReadResult readWholeFile(const char* path, std::string& text) {
-    std::error_code ec;
-    // A directory opens fine with fopen but is not a file we can read.
-    if (std::filesystem::is_directory(path, ec)) {
-        return ReadResult::kNotFound;
-    }
+// Reads the file at `path` into `text`. Returns 0, or the errno value of what failed.
+int readWholeFile(const char* path, std::string& text) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
     if (!file) {
-        return ReadResult::kNotFound;
+        return errno;
     }
+    // A directory opens fine with fopen; only reading it fails (EISDIR).
     char chunk[1 << 16];
     for (;;) {
+        errno = 0;
         std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
         text.append(chunk, n);
         if (n < sizeof chunk) {
             break;
         }
     }
-    return std::ferror(file.get()) ? ReadResult::kReadError : ReadResult::kRead;
+    if (std::ferror(file.get())) {
+        return errno != 0 ? errno : EIO;
+    }
+    return 0;
 }
 
 // Reads up to `count` floats into `out` in order. Extraction stops at the first
-// value that is missing or unreadable: it and every value after it keep 0.
-void readFloats(std::istringstream& line, float* out, int count) {
+// value that is missing or unreadable: it and every value after it keep 0. Throws
+// when that value is a number that is not finite in single precision ("nan", "inf",
+// or beyond float's range, like 1e39): the stream can't read those either, but unlike
+// a stray word they are meant as numbers, and no refinement can be computed from them.
+void readFloats(std::istringstream& line, float* out, int count, const std::string& where) {
     for (int i = 0; i < count; ++i) {
+        const std::istringstream::pos_type start = line.tellg();
         float value;
-        if (!(line >> value)) {
-            return;
+        if (line >> value) {
+            out[i] = value;
+            continue;
         }
-        out[i] = value;
+        line.clear();
+        std::string token;
+        if (start != std::istringstream::pos_type(-1) && line.seekg(start) && line >> token) {
+            char* end = nullptr;
+            const float meant = std::strtof(token.c_str(), &end);
+            if (end != token.c_str() && !std::isfinite(meant)) {
+                throw std::runtime_error("ERROR : " + where +
+                                         " holds a number that is not finite in single "
+                                         "precision: " +
+                                         token.substr(0, 40));
+            }
+        }
+        return;
     }
 }
 
@@ -103,17 +122,14 @@ std::uint32_t checkedCount(std::size_t n) {
 ObjMesh::ObjMesh(const char* path, Diagnostics& diagnostics) : path_(path) {
     try {
         std::string text;
-        switch (readWholeFile(path, text)) {
-            case ReadResult::kNotFound:
+        if (const int error = readWholeFile(path, text)) {
+            if (error == ENOENT || error == ENOTDIR) {
                 diagnostics.error("ERROR : Can't Find [" + path_ + "]");
-                loadFailed_ = true;
-                return;
-            case ReadResult::kReadError:
-                diagnostics.error("ERROR : Can't read [" + path_ + "]");
-                loadFailed_ = true;
-                return;
-            case ReadResult::kRead:
-                break;
+            } else {
+                diagnostics.error("ERROR : Can't read [" + path_ + "]: " + std::strerror(error));
+            }
+            loadFailed_ = true;
+            return;
         }
         parse(text);
     } catch (const std::exception& e) {
@@ -142,7 +158,12 @@ void ObjMesh::parse(const std::string& text) {
     bool anyMaterial = false;
 
     std::size_t lineStart = 0;
+    std::size_t lineNumber = 0;
+    const auto lineName = [&] {
+        return "Line " + std::to_string(lineNumber) + " of [" + path_ + "]";
+    };
     while (lineStart < text.size()) {
+        ++lineNumber;
         std::size_t lineEnd = text.find('\n', lineStart);
         if (lineEnd == std::string::npos) {
             lineEnd = text.size();  // a last line without a line end still counts
@@ -154,11 +175,11 @@ void ObjMesh::parse(const std::string& text) {
         line >> keyword;
         if (keyword == "v") {
             float xyz[3] = {0.0f, 0.0f, 0.0f};
-            readFloats(line, xyz, 3);
+            readFloats(line, xyz, 3, lineName());
             positionList.push_back({xyz[0], xyz[1], xyz[2]});
         } else if (keyword == "vt") {
             float uv[2] = {0.0f, 0.0f};
-            readFloats(line, uv, 2);
+            readFloats(line, uv, 2, lineName());
             uvList.push_back({uv[0], uv[1]});
         } else if (keyword == "f") {
             std::vector<std::string> tokens;

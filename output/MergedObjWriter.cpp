@@ -164,10 +164,11 @@ FacetGroups groupByMaterial(const std::vector<std::uint32_t>& facetMaterials,
 void writeFacet(LineBuffer& out, const RefinedMesh& mesh, std::size_t facet) {
     out.reserveLine();
     out.character('f');
+    const bool textured = mesh.facetHasTexture(facet);
     for (std::size_t j = 4 * facet; j < 4 * facet + 4; ++j) {
         out.character(' ');
         out.number(mesh.positionCorners[j] + 1);
-        if (mesh.textured) {
+        if (textured) {
             out.character('/');
             out.number(mesh.textureCorners[j] + 1);
         }
@@ -223,7 +224,9 @@ bool MergedObjWriter::writeRest(const RefinedMesh& mesh) {
     if (!ok_) {
         return false;
     }
-    if (mesh.textured && mesh.textureCorners.size() != mesh.positionCorners.size()) {
+    if (mesh.textured && (mesh.textureCorners.size() != mesh.positionCorners.size() ||
+                          (!mesh.facetTextured.empty() &&
+                           mesh.facetTextured.size() != mesh.positionCorners.size() / 4))) {
         return ok_ = false;  // never write a facet line that names no texture coordinate
     }
     LineBuffer out(sink_);

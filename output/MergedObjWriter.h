@@ -7,12 +7,11 @@ namespace faceloom {
 
 // Writes `mesh` as Wavefront OBJ: its "mtllib" lines, all "v x y z" lines, then
 // (when textured) all "vt u v" lines, then one "f" line per facet, "f p/t p/t p/t p/t"
-// or "f p p p p". With materials the facet lines come grouped by material, the
-// groups in order of first use, each after its "usemtl" line, and in their own order
-// within a group.
-// Numbers are written as a default C++ stream writes a float widened to double:
-// six significant digits in general notation, '.' as decimal point whatever the
-// locale. Returns false when the sink refused bytes.
+// or "f p p p p" (both forms in one file when only some facets have texture). With materials the
+// facet lines come grouped by material, the groups in order of first use, each after its "usemtl"
+// line, and in their own order within a group. Numbers are written as a default C++ stream writes a
+// float widened to double: six significant digits in general notation, '.' as decimal point
+// whatever the locale. Returns false when the sink refused bytes.
 bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink);
 
 // The same file in two parts, so that the positions can be written while the texture

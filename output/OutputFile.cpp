@@ -1,13 +1,17 @@
 #include "output/OutputFile.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <random>
 #include <utility>
 #include <vector>
+
+#include "output/InterruptCleanup.h"
 
 namespace faceloom {
 
@@ -46,6 +50,55 @@ std::string followLinks(std::string path) {
     return path;
 }
 
+// The descriptor `path` names as an already open file, or -1.
+int descriptorNamedBy(const std::string& path) {
+    if (path == "-" || path == "/dev/stdout") {
+        return STDOUT_FILENO;
+    }
+    if (path == "/dev/stderr") {
+        return STDERR_FILENO;
+    }
+    for (const std::string prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        if (path.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        const std::string digits = path.substr(prefix.size());
+        if (digits.empty() || digits.size() > 9 ||
+            digits.find_first_not_of("0123456789") != std::string::npos) {
+            return -1;
+        }
+        return std::stoi(digits);
+    }
+    return -1;
+}
+
+// Creates a new file in `directory` whose name starts with `base` and ends with
+// ".faceloom-XXXXXX.tmp", six random letters in place of the X's (as mkstemps does,
+// but relative to a directory, so that the length of the directory's path does not
+// count). A name longer than a directory entry can be is shortened to the ending
+// alone. Returns the descriptor, or -1 with errno set.
+int createTemporary(int directory, const std::string& base, std::string& name) {
+    const std::string ending = ".faceloom-XXXXXX.tmp";
+    name = (base.size() + ending.size() <= NAME_MAX) ? base + ending : ending;
+    const std::size_t letters = name.size() - 10;  // where the X's start
+    static constexpr char kAlphabet[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::random_device seed;
+    std::mt19937 random(seed());
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kAlphabet - 2);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        for (std::size_t i = 0; i < 6; ++i) {
+            name[letters + i] = kAlphabet[pick(random)];
+        }
+        const int fd =
+            ::openat(directory, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;  // errno is EEXIST
+}
+
 }  // namespace
 
 OutputFile::OutputFile(std::string path) : path_(std::move(path)) {}
@@ -54,39 +107,70 @@ OutputFile::~OutputFile() {
     discard();
 }
 
+bool OutputFile::fail(int error) {
+    if (!failed_) {
+        failed_ = true;
+        error_ = error;
+    }
+    return false;
+}
+
 void OutputFile::discard() {
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
     }
     if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
+        ::unlinkat(directory_, temporary_.c_str(), 0);
+        forgetTemporaryFile();
         temporary_.clear();
+    }
+    if (directory_ >= 0) {
+        ::close(directory_);
+        directory_ = -1;
     }
 }
 
 bool OutputFile::open() {
     discard();
     failed_ = false;
-    target_ = followLinks(path_);
+    error_ = 0;
 
+    const int descriptor = descriptorNamedBy(path_);
+    if (descriptor >= 0) {
+        // The shell opened it (for appending, perhaps): write through it as it is.
+        fd_ = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+        return fd_ >= 0 || fail(errno);
+    }
     struct stat existing;
-    const bool exists = ::stat(target_.c_str(), &existing) == 0;
-    if (exists && ::access(target_.c_str(), W_OK) != 0) {
-        return false;  // a file we may not write to is not ours to replace either
+    const bool exists = ::stat(path_.c_str(), &existing) == 0;
+    if (!exists && errno != ENOENT) {
+        return fail(errno);  // a loop of links, a file in the way of a directory, ...
+    }
+    if (exists && ::access(path_.c_str(), W_OK) != 0) {
+        return fail(errno);  // a file we may not write to is not ours to replace either
     }
     if (exists && !S_ISREG(existing.st_mode)) {
-        // A device or a pipe: there is nothing to replace, only to write to.
-        fd_ = ::open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        return fd_ >= 0;
+        // A device, a pipe or a socket: there is nothing to replace, only to write to.
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        return fd_ >= 0 || fail(errno);
     }
 
-    std::string pattern = directoryOf(target_) + "/." + baseNameOf(target_) + ".XXXXXX";
-    fd_ = ::mkstemp(pattern.data());
-    if (fd_ < 0) {
-        return false;
+    const std::string target = followLinks(path_);
+    target_ = baseNameOf(target);
+    directory_ = ::open(directoryOf(target).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (directory_ < 0) {
+        return fail(errno);
     }
-    temporary_ = pattern;
+    std::string name;
+    fd_ = createTemporary(directory_, target_, name);
+    if (fd_ < 0) {
+        const int error = errno;
+        discard();
+        return fail(error);
+    }
+    temporary_ = name;
+    watchTemporaryFile(directory_, temporary_.c_str());
     mode_t mode;
     if (exists) {
         mode = existing.st_mode & 07777;
@@ -101,8 +185,9 @@ bool OutputFile::open() {
         mode = 0666 & ~mask;
     }
     if (::fchmod(fd_, mode) != 0) {
+        const int error = errno;
         discard();
-        return false;
+        return fail(error);
     }
     return true;
 }
@@ -114,8 +199,7 @@ bool OutputFile::write(const char* data, std::size_t size) {
             continue;
         }
         if (n <= 0) {
-            failed_ = true;
-            break;
+            return fail(n < 0 ? errno : EIO);
         }
         data += n;
         size -= static_cast<std::size_t>(n);
@@ -125,24 +209,32 @@ bool OutputFile::write(const char* data, std::size_t size) {
 
 bool OutputFile::commit() {
     if (fd_ < 0) {
-        return false;
+        return fail(EBADF);
     }
     const int fd = std::exchange(fd_, -1);
     // close() can report what write() could not (a full disk on a network file system).
-    const bool closed = ::close(fd) == 0;
-    if (failed_ || !closed) {
+    if (::close(fd) != 0) {
+        fail(errno);
+    }
+    if (failed_) {
         discard();
         return false;
     }
-    if (temporary_.empty()) {
-        return true;
+    if (!temporary_.empty()) {
+        if (::renameat(directory_, temporary_.c_str(), directory_, target_.c_str()) != 0) {
+            fail(errno);
+            discard();
+            return false;
+        }
+        forgetTemporaryFile();
+        temporary_.clear();
     }
-    if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        discard();
-        return false;
-    }
-    temporary_.clear();
+    discard();
     return true;
+}
+
+bool namesStandardOutput(const std::string& path) {
+    return descriptorNamedBy(path) == STDOUT_FILENO;
 }
 
 }  // namespace faceloom

@@ -9,12 +9,17 @@ namespace faceloom {
 // The output file, written so that a failed run neither leaves a half-written file nor
 // destroys what was there before.
 //
-// The bytes go to a new file next to the target, which replaces the target only once
-// every byte was written and the file closed without error (rename is atomic). A
-// symbolic link is followed: the file it points to is replaced and the link kept. An
-// existing file's permissions (and, where allowed, owner) carry over. A target that
-// exists but is not a regular file (/dev/null, a pipe, a terminal) can't be replaced:
-// it is written directly, still checking every write.
+// The bytes go to a new file next to the target, named "<target>.faceloom-XXXXXX.tmp"
+// (".faceloom-XXXXXX.tmp" when that name would be too long), which replaces the target
+// only once every byte was written and the file closed without error (rename is
+// atomic). An interrupted run removes it (see InterruptCleanup.h). A symbolic link is
+// followed: the file it points to is replaced and the link kept. An existing file's
+// permissions (and, where allowed, owner) carry over.
+//
+// What can't be replaced is written directly, still checking every write: a target
+// that exists but is not a regular file (/dev/null, a pipe, a terminal, a socket), and
+// an open descriptor named as one ("-" for standard output, /dev/stdout, /dev/stderr,
+// /dev/fd/N, /proc/self/fd/N), so that a shell's ">>" appends.
 class OutputFile : public ByteSink {
 public:
     explicit OutputFile(std::string path);
@@ -29,15 +34,24 @@ public:
     // reach the file, or it could not be put in place; the target is then untouched
     // (unless it is written directly).
     bool commit();
+    // After a failure: the system's reason (an errno value).
+    int error() const { return error_; }
 
 private:
+    bool fail(int error);
     void discard();
 
     std::string path_;       // as given
-    std::string temporary_;  // the new file, while it is not in place; empty when writing directly
-    std::string target_;     // what the new file replaces
+    std::string temporary_;  // the new file's name in directory_, while it is not in place
+    std::string target_;     // the name in directory_ that the new file replaces
+    int directory_ = -1;     // the target's directory; -1 when writing directly
     int fd_ = -1;
     bool failed_ = false;
+    int error_ = 0;
 };
+
+// True when `path` names this process's standard output ("-", /dev/stdout, /dev/fd/1,
+// /proc/self/fd/1).
+bool namesStandardOutput(const std::string& path);
 
 }  // namespace faceloom

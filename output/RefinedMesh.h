@@ -21,6 +21,9 @@ struct RefinedMesh {
     // Without texture the facets are written with position indices alone, and no
     // "vt" lines.
     bool textured = false;
+    // When textured, per facet whether it is written with its texture indices, for a
+    // mesh some of whose faces have no texture; empty when every facet is.
+    std::vector<bool> facetTextured;
 
     // Materials, when the input has them: the text of its "mtllib" lines (paths as
     // they name the libraries from the output's directory), the material names, and
@@ -30,6 +33,9 @@ struct RefinedMesh {
     std::vector<std::uint32_t> facetMaterials;  // empty when no facet has a material
 
     std::uint64_t facetCount() const { return positionCorners.size() / 4; }
+    bool facetHasTexture(std::size_t facet) const {
+        return textured && (facetTextured.empty() || facetTextured[facet]);
+    }
 };
 
 }  // namespace faceloom

@@ -6,11 +6,11 @@
 
 #include <CGAL/Subdivision_method_3/subdivision_methods_3.h>
 
-#include "refine/FacePointCachingMask.h"
+#include "refine/SubdivisionMask.h"
 
 namespace faceloom {
 
-void refineOneStep(Polyhedron& surface) {
+void refineOneStep(Polyhedron& surface, const RefinementRules& rules) {
     // Room for everything the step adds, reserved up front: the refinement keeps
     // handles to the old vertices, facets and edges across its own reservation, and
     // with vector storage a reservation that moves the arrays would leave them dangling.
@@ -26,15 +26,15 @@ void refineOneStep(Polyhedron& surface) {
             isolated.emplace_back(v, v->point());
         }
     }
-    CGAL::Subdivision_method_3::CatmullClark_subdivision(surface,
-                                                         CGAL::parameters::number_of_iterations(1));
+    CGAL::Subdivision_method_3::PQQ(surface, SubdivisionMask<Polyhedron>(&surface, rules),
+                                    CGAL::parameters::number_of_iterations(1));
     // The refinement keeps the old vertices (and their handles) in place.
     for (auto& [vertex, point] : isolated) {
         vertex->point() = point;
     }
 }
 
-void refineOneStep(SurfaceMesh& surface) {
+void refineOneStep(SurfaceMesh& surface, const RefinementRules& rules) {
     std::vector<std::pair<SurfaceMesh::Vertex_index, Kernel::Point_3>> isolated;
     for (SurfaceMesh::Vertex_index v : surface.vertices()) {
         if (surface.is_isolated(v)) {
@@ -42,7 +42,8 @@ void refineOneStep(SurfaceMesh& surface) {
         }
     }
     std::vector<Kernel::Point_3> facePoints;
-    CGAL::Subdivision_method_3::PQQ(surface, FacePointCachingMask(&surface, facePoints),
+    CGAL::Subdivision_method_3::PQQ(surface,
+                                    SubdivisionMask<SurfaceMesh>(&surface, rules, &facePoints),
                                     CGAL::parameters::number_of_iterations(1));
     for (auto& [vertex, point] : isolated) {
         surface.point(vertex) = point;
@@ -50,13 +51,13 @@ void refineOneStep(SurfaceMesh& surface) {
 }
 
 void reserveForSteps(SurfaceMesh& surface, int steps) {
-    // A step turns V vertices, E edges, F faces of C corners in all into V + E + F
+    // A step turns V vertices, E edges and F faces of C corners in all into V + E + F
     // vertices, 2E + C edges and C four-cornered faces; it asks for room for
     // V + E + F vertices, 8E edges and 2E faces.
     std::size_t v = surface.number_of_vertices(), e = surface.number_of_edges();
-    std::size_t f = surface.number_of_faces(), c = surface.number_of_halfedges();
+    std::size_t f = surface.number_of_faces(), c = 0;
     for (SurfaceMesh::Halfedge_index h : surface.halfedges()) {
-        c -= surface.is_border(h) ? 1 : 0;
+        c += surface.is_border(h) ? 0 : 1;
     }
     std::size_t vertices = v, edges = e, faces = f;
     for (int i = 0; i < steps; ++i) {

@@ -109,7 +109,6 @@ void FacetLineage::afterStep(const Surface& surface) {
     std::vector<std::uint32_t> newSlots(newFacets);
     std::vector<std::uint8_t> newRotations(newFacets);
     std::vector<std::uint32_t> newCorners(4 * newFacets);
-    std::vector<bool> taken(newFacets);
     const auto isEdgeVertex = [&](std::size_t id) {
         return id >= oldVertices_ && id < firstFacetVertex;
     };
@@ -134,30 +133,36 @@ void FacetLineage::afterStep(const Surface& surface) {
             invalidate();
             return;
         }
-        // Where the old vertex stands in the parent's canonical cycle.
-        const std::size_t parent = ids[(r + 2) % 4] - firstFacetVertex;
-        std::size_t c;
-        std::uint64_t slot;
+        newRotations[i] = static_cast<std::uint8_t>(r);
         if (refined_) {
+            // Where the old vertex stands in the parent quadrilateral's canonical cycle.
+            const std::size_t parent = ids[(r + 2) % 4] - firstFacetVertex;
             const std::uint32_t* parentCorners = &corners_[4 * parent];
             const unsigned parentRotation = rotations_[parent];
-            c = uniquePlace([&](std::size_t k) { return parentCorners[(k + parentRotation) & 3]; },
-                            4, ids[r]);
-            slot = std::uint64_t{4} * slots_[parent] + c;
-        } else {
-            const std::uint32_t* cycle = &faceCycles_[faceBase_[parent]];
-            c = uniquePlace([&](std::size_t k) { return cycle[k]; },
-                            faceBase_[parent + 1] - faceBase_[parent], ids[r]);
-            slot = faceBase_[parent] + c;
+            const std::size_t c = uniquePlace(
+                [&](std::size_t k) { return parentCorners[(k + parentRotation) & 3]; }, 4, ids[r]);
+            const std::uint64_t slot = std::uint64_t{4} * slots_[parent] + c;
+            if (c == kNotFound || slot >= newFacets) {
+                invalidate();
+                return;
+            }
+            newSlots[i] = static_cast<std::uint32_t>(slot);
         }
-        if (c == kNotFound || slot >= newFacets || taken[slot]) {
+        ++i;
+    }
+    if (!refined_ &&
+        !placeFirstStepChildren(newCorners, newRotations, firstFacetVertex, newSlots)) {
+        invalidate();
+        return;
+    }
+    // The slots must come out one to one.
+    std::vector<bool> taken(newFacets);
+    for (const std::uint32_t slot : newSlots) {
+        if (slot >= newFacets || taken[slot]) {
             invalidate();
             return;
         }
         taken[slot] = true;
-        newSlots[i] = static_cast<std::uint32_t>(slot);
-        newRotations[i] = static_cast<std::uint8_t>(r);
-        ++i;
     }
     slots_.swap(newSlots);
     rotations_.swap(newRotations);
@@ -167,6 +172,63 @@ void FacetLineage::afterStep(const Surface& surface) {
         refined_ = true;
     }
     ++steps_;
+}
+
+bool FacetLineage::placeFirstStepChildren(const std::vector<std::uint32_t>& corners,
+                                          const std::vector<std::uint8_t>& rotations,
+                                          std::size_t firstFacetVertex,
+                                          std::vector<std::uint32_t>& slots) const {
+    // A face of n corners has n children, one at each of its corners. Looking each
+    // child's old vertex up in its parent's cycle would cost n per child, n * n per
+    // face; instead the children are grouped by parent, and each parent's cycle is
+    // spread once over a table indexed by vertex, which is cleared again after it.
+    const std::size_t children = rotations.size();
+    const std::size_t parents = faceBase_.size() - 1;
+    const auto parentOf = [&](std::size_t i) {
+        return corners[4 * i + (rotations[i] + 2) % 4] - firstFacetVertex;
+    };
+    std::vector<std::uint32_t> firstChild(parents + 1, 0);
+    for (std::size_t i = 0; i < children; ++i) {
+        const std::size_t parent = parentOf(i);
+        if (parent >= parents) {
+            return false;
+        }
+        ++firstChild[parent + 1];
+    }
+    for (std::size_t p = 0; p < parents; ++p) {
+        firstChild[p + 1] += firstChild[p];
+    }
+    std::vector<std::uint32_t> byParent(children);
+    std::vector<std::uint32_t> next(firstChild.begin(), firstChild.end() - 1);
+    for (std::size_t i = 0; i < children; ++i) {
+        byParent[next[parentOf(i)]++] = static_cast<std::uint32_t>(i);
+    }
+
+    constexpr std::uint32_t kAbsent = std::numeric_limits<std::uint32_t>::max();
+    constexpr std::uint32_t kRepeated = kAbsent - 1;
+    std::vector<std::uint32_t> place(oldVertices_, kAbsent);
+    for (std::size_t p = 0; p < parents; ++p) {
+        const std::uint32_t* cycle = &faceCycles_[faceBase_[p]];
+        const std::size_t n = faceBase_[p + 1] - faceBase_[p];
+        for (std::size_t c = 0; c < n; ++c) {
+            std::uint32_t& at = place[cycle[c]];
+            at = (at == kAbsent) ? static_cast<std::uint32_t>(c) : kRepeated;
+        }
+        bool found = true;
+        for (std::uint32_t k = firstChild[p]; k < firstChild[p + 1]; ++k) {
+            const std::uint32_t i = byParent[k];
+            const std::uint32_t c = place[corners[4 * i + rotations[i]]];
+            found = found && c < kRepeated;
+            slots[i] = static_cast<std::uint32_t>(faceBase_[p] + c);
+        }
+        for (std::size_t c = 0; c < n; ++c) {
+            place[cycle[c]] = kAbsent;
+        }
+        if (!found) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::vector<std::uint32_t> FacetLineage::inputFaces() const {

@@ -10,6 +10,8 @@
 
 namespace faceloom {
 
+struct RefinementRules;
+
 // Names every facet of a surface that is refined step by step by what it descends
 // from, so that two refinements of the same faces (the positions and the flat texture
 // layout) can be paired facet for facet even when CGAL lists their facets, and starts
@@ -63,13 +65,22 @@ public:
 private:
     // refineSurface calls these around each step: before it, to note the surface's
     // size, and after it, to name the new facets.
-    friend void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps);
-    friend void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, int steps);
+    friend void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps,
+                              const RefinementRules& rules);
+    friend void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, int steps,
+                              const RefinementRules& rules);
     template <class Surface>
     void beforeStep(const Surface& surface);
     template <class Surface>
     void afterStep(const Surface& surface);
     void invalidate();
+    // Gives each child of the first step (its corners and rotation as afterStep read
+    // them) its slot, in time linear in the faces' corners. False when a child's old
+    // vertex is absent from its parent's cycle or stands in it twice.
+    bool placeFirstStepChildren(const std::vector<std::uint32_t>& corners,
+                                const std::vector<std::uint8_t>& rotations,
+                                std::size_t firstFacetVertex,
+                                std::vector<std::uint32_t>& slots) const;
 
     bool valid_ = true;
     bool refined_ = false;

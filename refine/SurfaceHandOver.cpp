@@ -1,5 +1,6 @@
 #include "refine/SurfaceHandOver.h"
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -90,6 +91,20 @@ bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char
         mesh.facetMaterials[f] = faces.faceMaterials[inputFaces[f]];
     }
     return true;
+}
+
+const char* nonFinitePart(const RefinedMesh& mesh) {
+    for (const auto& p : mesh.positions) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+            return "positions";
+        }
+    }
+    for (const auto& t : mesh.uvs) {
+        if (!std::isfinite(t.x) || !std::isfinite(t.y)) {
+            return "texture coordinates";
+        }
+    }
+    return nullptr;
 }
 
 template void takePositions(const Polyhedron&, FacetLineage*, RefinedMesh&);

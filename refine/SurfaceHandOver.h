@@ -35,4 +35,10 @@ bool takeTexture(const Surface& surface, const FacetLineage& lineage, const Face
 bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char* outputPath,
                    RefinedMesh& mesh);
 
+// What of `mesh` holds a number that is not finite ("positions" or "texture
+// coordinates"), or null. Single-precision arithmetic overflows when refining
+// coordinates near float's limit (about 1e37 and up), and a file must never carry
+// the result.
+const char* nonFinitePart(const RefinedMesh& mesh);
+
 }  // namespace faceloom

@@ -2,16 +2,19 @@
 
 #include "builders/Polyhedron.h"
 #include "refine/FacetLineage.h"
+#include "refine/RefinementRules.h"
 
 namespace faceloom {
 
 // Refines `surface` in place by `steps` Catmull-Clark steps, while `lineage` names
 // every new facet by its descent, so that two surfaces refined this way can be
 // paired facet for facet.
-void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps);
+void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps,
+                   const RefinementRules& rules);
 
 // The same on a Surface_mesh, the faster and leaner of the two, with room for all
 // steps reserved before the first.
-void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, int steps);
+void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, int steps,
+                   const RefinementRules& rules);
 
 }  // namespace faceloom

@@ -24,24 +24,116 @@ TEST(CommandLineTest, UsageForTooFewArgumentsOrHelp) {
     struct Case {
         std::vector<std::string> args;
         int argc;
+        bool help;  // the help text follows the usage text
     };
     test::TempDir dir;
     const std::string input = dir.file("never_read.obj");  // does not exist: nothing is read
     const std::vector<Case> cases = {
-        {{}, 1},
-        {{"-h"}, 2},
-        {{"--help"}, 2},
-        {{"3", input}, 3},
-        {{"-h", input, dir.file("out.obj")}, 4},
-        {{"--help", input, dir.file("out.obj"), "extra"}, 5},
+        {{}, 1, false},
+        {{"-h"}, 2, true},
+        {{"--help"}, 2, true},
+        {{"3", input}, 3, false},
+        {{"-h", input, dir.file("out.obj")}, 4, true},
+        {{"--help", input, dir.file("out.obj"), "extra"}, 5, true},
     };
+    const std::string help = test::runTool({"--help"}).out.substr(usage(2).size());
+    ASSERT_EQ(help.rfind("\n", 0), 0u);  // the usage text ends without a line feed
     for (const auto& c : cases) {
         test::RunResult r = test::runTool(c.args);
         EXPECT_EQ(r.status, 255) << c.argc;  // -1
-        EXPECT_EQ(r.out, usage(c.argc));
+        // The usage text byte for byte, then for -h and --help the help.
+        EXPECT_EQ(r.out, usage(c.argc) + (c.help ? help : ""));
         EXPECT_EQ(r.err, "");
         EXPECT_FALSE(test::fileExists(dir.file("out.obj")));
     }
+}
+
+// The lines of `text` from the first one that starts with `first` up to, not
+// including, the next one that starts with `next`.
+std::vector<std::string> block(const std::string& text, const std::string& first,
+                               const std::string& next) {
+    std::vector<std::string> lines;
+    bool in = false;
+    for (const std::string& line : test::splitLines(text)) {
+        if (line.rfind(first, 0) == 0) {
+            in = true;
+        } else if (in && line.rfind(next, 0) == 0) {
+            break;
+        }
+        if (in) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+// True when one of `lines`, less its indent, starts with the word `word`.
+bool startsALine(const std::vector<std::string>& lines, const std::string& word) {
+    for (const std::string& line : lines) {
+        const std::size_t start = line.find_first_not_of(' ');
+        if (start != std::string::npos && line.compare(start, word.size(), word) == 0 &&
+            (line.size() == start + word.size() || line[start + word.size()] == ' ')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(CommandLineTest, HelpNamesEveryOptionValueAndExitStatus) {
+    const test::RunResult r = test::runTool({"--help"});
+    ASSERT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "");
+    ASSERT_FALSE(r.out.empty());
+    EXPECT_EQ(r.out.back(), '\n');
+    const std::string help = r.out.substr(usage(2).size());
+    struct Option {
+        std::string name;
+        std::string next;  // the line that ends its list of values
+        std::vector<std::string> values;
+    };
+    const std::vector<Option> options = {
+        {"  --uv-smooth=MODE",
+         "  --boundary-smooth",
+         {"none", "keep-corners", "keep-corners-junctions", "keep-corners-junctions-concave",
+          "keep-boundaries", "all"}},
+        {"  --boundary-smooth=MODE", "Exit status", {"all", "keep-corners"}},
+    };
+    for (const Option& option : options) {
+        const std::vector<std::string> lines = block(help, option.name, option.next);
+        ASSERT_FALSE(lines.empty()) << option.name;
+        for (const std::string& value : option.values) {
+            EXPECT_TRUE(startsALine(lines, value)) << option.name << " " << value;
+        }
+        EXPECT_TRUE(lines.size() > 1 &&
+                    r.out.find("(the default)", r.out.find(option.name)) < r.out.find(option.next))
+            << option.name << " names no default";
+    }
+    const std::vector<std::string> statuses = block(help, "Exit status", "Example");
+    for (const char* status : {"0", "1", "255"}) {
+        EXPECT_TRUE(startsALine(statuses, status)) << status;
+    }
+    EXPECT_TRUE(startsALine(block(help, "Options", "Exit status"), "--version"));
+    EXPECT_TRUE(startsALine(block(help, "Example", "-"), "Faceloom"));
+}
+
+TEST(CommandLineTest, VersionIsPrintedWithStatusZero) {
+    test::TempDir dir;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--version"},
+          std::vector<std::string>{"--version", "2", test::dataFile("single_quad.obj"),
+                                   dir.file("out.obj")},
+          std::vector<std::string>{"2", test::dataFile("single_quad.obj"), dir.file("out.obj"),
+                                   "--version"}}) {
+        const test::RunResult r = test::runTool(args);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, "Faceloom " FACELOOM_VERSION "\n");
+        EXPECT_EQ(r.err, "");
+        EXPECT_FALSE(test::fileExists(dir.file("out.obj")));
+    }
+    // After "--" it is a path like any other.
+    const test::RunResult late = test::runTool({"--", "2", "--version", dir.file("out.obj")});
+    EXPECT_EQ(late.status, 1);
+    EXPECT_EQ(late.err.rfind("ERROR : Can't Find [--version]", 0), 0u) << late.err;
 }
 
 TEST(CommandLineTest, StepCountConversion) {
@@ -89,7 +181,7 @@ TEST(CommandLineTest, StepsOutOfRangeWarnOnceAndUseThree) {
     }
 }
 
-TEST(CommandLineTest, MissingInputIsReportedAndTheRunGoesOn) {
+TEST(CommandLineTest, MissingInputIsReportedWhateverFollows) {
     test::TempDir dir;
     const std::string input = dir.file("absent.obj");
     test::RunResult r = test::runTool({"2", input, dir.file("out.obj"), "ignored", "also ignored"});

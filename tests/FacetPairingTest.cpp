@@ -42,8 +42,8 @@ void expectTextureOverPositions(Surfaces& s, int steps) {
     FacetLineage positions(s.positions, s.mesh, FacetLineage::Side::kPositions);
     FacetLineage texture(s.texture, s.mesh, FacetLineage::Side::kTexture);
     for (int i = 0; i < steps; ++i) {
-        refineSurface(s.positions, positions, 1);
-        refineSurface(s.texture, texture, 1);
+        refineSurface(s.positions, positions, 1, RefinementRules{});
+        refineSurface(s.texture, texture, 1, RefinementRules{});
     }
     const FacetPairing pairing(positions);
     ASSERT_TRUE(pairing.valid());
@@ -96,9 +96,9 @@ TEST(FacetPairingTest, SurfacesThatDoNotMatchTheFacesDoNotPair) {
     // Refined a different number of times.
     FacetLineage positions(grid.positions, grid.mesh, FacetLineage::Side::kPositions);
     FacetLineage texture(grid.texture, grid.mesh, FacetLineage::Side::kTexture);
-    refineSurface(grid.positions, positions, 1);
-    refineSurface(grid.positions, positions, 1);
-    refineSurface(grid.texture, texture, 1);
+    refineSurface(grid.positions, positions, 1, RefinementRules{});
+    refineSurface(grid.positions, positions, 1, RefinementRules{});
+    refineSurface(grid.texture, texture, 1, RefinementRules{});
     RefinedMesh refined;
     const FacetPairing pairing(positions);
     takePositions(grid.positions, &positions, refined);

@@ -47,8 +47,8 @@ TEST(HandOverTest, SameBytesAsThroughThePrinter) {
             ASSERT_TRUE(positionBuilder.succeeded() && textureBuilder.succeeded()) << name;
             FacetLineage positionLineage(positions, mesh, FacetLineage::Side::kPositions);
             FacetLineage textureLineage(texture, mesh, FacetLineage::Side::kTexture);
-            refineSurface(positions, positionLineage, steps);
-            refineSurface(texture, textureLineage, steps);
+            refineSurface(positions, positionLineage, steps, RefinementRules{});
+            refineSurface(texture, textureLineage, steps, RefinementRules{});
             const FacetPairing pairing(positionLineage);
 
             const std::string reference = write(

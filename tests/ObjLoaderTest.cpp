@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -119,10 +120,11 @@ TEST(ObjLoaderTest, NegativeIndicesAreRelativeToWhatWasReadBefore) {
 
 TEST(ObjLoaderTest, PositionsAndTextureCoordinates) {
     ObjMesh mesh = ObjMesh::fromText(
-        "v 1 2\nv\nv 1 x 3\nv 1 2 3 1\nv -1.5e2 +.25 7E-1\nv 1e39 2 3\nvt 0.5\nvt 0.1 0.2 0.3\n");
+        "v 1 2\nv\nv 1 x 3\nv 1 2 3 1\nv -1.5e2 +.25 7E-1\nv 1e-50 2 3\nvt 0.5\nvt 0.1 0.2 "
+        "0.3\n");
     ASSERT_EQ(mesh.vertexCount, 6u);
     const float expected[6][3] = {{1, 2, 0}, {0, 0, 0},           {1, 0, 0},
-                                  {1, 2, 3}, {-150, 0.25f, 0.7f}, {0, 0, 0}};
+                                  {1, 2, 3}, {-150, 0.25f, 0.7f}, {0, 2, 3}};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(mesh.positions[i].x, expected[i][0]) << i;
         EXPECT_EQ(mesh.positions[i].y, expected[i][1]) << i;
@@ -133,6 +135,8 @@ TEST(ObjLoaderTest, PositionsAndTextureCoordinates) {
     EXPECT_EQ(mesh.uvs[0].y, 0.0f);
     EXPECT_EQ(mesh.uvs[1].x, 0.1f);
     EXPECT_EQ(mesh.uvs[1].y, 0.2f);
+    // Beyond float's range is no number to compute with: refused, not read as 0.
+    EXPECT_THROW(ObjMesh::fromText("v 1e39 2 3\n"), std::runtime_error);
 }
 
 TEST(ObjLoaderTest, KeywordsMustStandAlone) {

@@ -18,6 +18,7 @@
 #include "refine/FacetLineage.h"
 #include "refine/SurfaceMesh.h"
 #include "refine/SurfaceRefinement.h"
+#include "refine/UvSmoothing.h"
 #include "support/RecordedDiagnostics.h"
 #include "support/StringSink.h"
 #include "support/TestSupport.h"
@@ -100,14 +101,14 @@ void expectSame(const Snapshot& polyhedron, const Snapshot& mesh, const std::str
 }
 
 void compareHosts(const ObjMesh& faces, const Polyhedron& built, FacetLineage::Side side,
-                  const std::string& name) {
+                  const RefinementRules& rules, const std::string& name) {
     Polyhedron polyhedron = built;
     SurfaceMesh mesh;
     copyIndexPreserving(built, mesh);
     expectSame(snapshot(polyhedron), snapshot(mesh), name + " as copied");
     for (int step = 1; step <= 3; ++step) {
-        refineOneStep(polyhedron);
-        refineOneStep(mesh);
+        refineOneStep(polyhedron, rules);
+        refineOneStep(mesh, rules);
         expectSame(snapshot(polyhedron), snapshot(mesh),
                    name + " after step " + std::to_string(step));
     }
@@ -117,8 +118,8 @@ void compareHosts(const ObjMesh& faces, const Polyhedron& built, FacetLineage::S
     copyIndexPreserving(built, refinedMesh);
     FacetLineage onPolyhedron(refinedPolyhedron, faces, side);
     FacetLineage onMesh(refinedMesh, faces, side);
-    refineSurface(refinedPolyhedron, onPolyhedron, 3);
-    refineSurface(refinedMesh, onMesh, 3);
+    refineSurface(refinedPolyhedron, onPolyhedron, 3, rules);
+    refineSurface(refinedMesh, onMesh, 3, rules);
     EXPECT_TRUE(onMesh.valid()) << name;
     EXPECT_EQ(onPolyhedron.valid(), onMesh.valid()) << name;
     EXPECT_EQ(onPolyhedron.slots(), onMesh.slots()) << name;
@@ -134,13 +135,24 @@ TEST(SurfaceHostTest, SurfaceMeshRefinesAsThePolyhedron) {
         const BuiltSurface built = buildPositionSurface(input, positions, ignored);
         ASSERT_TRUE(built.built) << name;
         const ObjMesh& faces = built.faces(input);
-        compareHosts(faces, positions, FacetLineage::Side::kPositions,
-                     std::string(name) + " positions");
         Polyhedron texture;
         const BuiltSurface layout = buildTextureSurface(faces, texture, ignored);
         ASSERT_TRUE(layout.built) << name;
-        compareHosts(layout.faces(faces), texture, FacetLineage::Side::kTexture,
-                     std::string(name) + " texture");
+        // CGAL's own rules, and rules that pin vertices and take the linear ones.
+        for (const SmoothingOptions& smoothing :
+             {SmoothingOptions{},
+              SmoothingOptions{UvSmooth::kKeepCornersJunctionsConcave,
+                               BoundarySmooth::kKeepCorners},
+              SmoothingOptions{UvSmooth::kNone, BoundarySmooth::kAll}}) {
+            const std::string tag = std::string(name) + " uv " + std::to_string(int(smoothing.uv)) +
+                                    " boundary " + std::to_string(int(smoothing.boundary));
+            compareHosts(faces, positions, FacetLineage::Side::kPositions, positionRules(smoothing),
+                         tag + " positions");
+            RefinementRules rules = layoutRules(layout.faces(faces), texture, smoothing);
+            keepAlso(layout.keep, rules);
+            compareHosts(layout.faces(faces), texture, FacetLineage::Side::kTexture, rules,
+                         tag + " texture");
+        }
     }
 }
 
@@ -150,13 +162,13 @@ struct RunRecord {
     bool hasOutput = false, clean = false;
 };
 
-RunRecord record(const ObjMesh& mesh, SurfaceOverlap overlap) {
+RunRecord record(const ObjMesh& mesh, const SmoothingOptions& smoothing, SurfaceOverlap overlap) {
     RunRecord r;
     test::RecordedDiagnostics diagnostics;
     PhaseReporter phases(diagnostics, nullptr);
     std::string atPositions;
-    const Refinement refinement =
-        refineMesh(mesh, 2, "out.obj", phases, diagnostics, overlap, [&](const RefinedMesh& m) {
+    const Refinement refinement = refineMesh(
+        mesh, 2, smoothing, "out.obj", phases, diagnostics, overlap, [&](const RefinedMesh& m) {
             atPositions = std::to_string(m.positions.size());
             diagnostics.progress("[positions ready: " + atPositions + "]\n");
         });
@@ -180,13 +192,17 @@ TEST(SurfaceHostTest, BothAtOnceRunsAsOneAtATime) {
           "mirrored_texture_strip.obj", "faces_without_texture_indices.obj",
           "index_out_of_range.obj", "cube_without_texture.obj", "materials/two_materials.obj"}) {
         const ObjMesh mesh = test::loadMesh(test::dataFile(name));
-        const RunRecord together = record(mesh, SurfaceOverlap::kBothAtOnce);
-        const RunRecord apart = record(mesh, SurfaceOverlap::kOneAtATime);
-        EXPECT_EQ(together.out, apart.out) << name;
-        EXPECT_EQ(together.err, apart.err) << name;
-        EXPECT_EQ(together.file, apart.file) << name;
-        EXPECT_EQ(together.hasOutput, apart.hasOutput) << name;
-        EXPECT_EQ(together.clean, apart.clean) << name;
+        for (const SmoothingOptions& smoothing :
+             {SmoothingOptions{}, SmoothingOptions{UvSmooth::kKeepCornersJunctionsConcave,
+                                                   BoundarySmooth::kKeepCorners}}) {
+            const RunRecord together = record(mesh, smoothing, SurfaceOverlap::kBothAtOnce);
+            const RunRecord apart = record(mesh, smoothing, SurfaceOverlap::kOneAtATime);
+            EXPECT_EQ(together.out, apart.out) << name;
+            EXPECT_EQ(together.err, apart.err) << name;
+            EXPECT_EQ(together.file, apart.file) << name;
+            EXPECT_EQ(together.hasOutput, apart.hasOutput) << name;
+            EXPECT_EQ(together.clean, apart.clean) << name;
+        }
     }
 }
 

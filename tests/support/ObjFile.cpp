@@ -18,7 +18,7 @@ bool readIndex(const std::string& text, long& value) {
 
 }  // namespace
 
-ObjFile parseObj(const std::string& text) {
+ObjFile parseObj(const std::string& text, bool someUntextured) {
     ObjFile obj;
     std::string material;
     bool anyTexture = false, anyPlain = false;
@@ -73,7 +73,7 @@ ObjFile parseObj(const std::string& text) {
             obj.problems.push_back("unexpected line: " + line);
         }
     }
-    if (anyPlain && anyTexture) {
+    if (anyPlain && anyTexture && !someUntextured) {
         obj.problems.push_back("facets with and without texture indices");
     }
     return obj;

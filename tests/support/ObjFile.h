@@ -23,6 +23,8 @@ struct ObjFile {
     bool wellFormed() const { return problems.empty(); }
 };
 
-ObjFile parseObj(const std::string& text);
+// `someUntextured`: facets with and without texture indices may both occur (a mesh
+// only some of whose faces have texture); otherwise that is a problem.
+ObjFile parseObj(const std::string& text, bool someUntextured = false);
 
 }  // namespace test

@@ -40,6 +40,9 @@ std::vector<std::string> textureContinuityProblems(const ObjFile& obj) {
         }
         const EdgeUse& u = uses[0];
         const EdgeUse& w = uses[1];
+        if (u.t0 == 0 || w.t0 == 0) {
+            continue;  // a border of the texture: one facet has none
+        }
         // The texture index each facet gives to the edge's first position.
         const long wAtU0 = (w.p0 == u.p0) ? w.t0 : w.t1;
         const long wAtU1 = (w.p0 == u.p0) ? w.t1 : w.t0;

@@ -1,0 +1,53 @@
+#include "app/HelpText.h"
+
+#include <cstdio>
+
+// Set by CMake from the project's version, so the binary and the package agree.
+#ifndef FACELOOM_VERSION
+#error "FACELOOM_VERSION must be defined by the build"
+#endif
+
+namespace faceloom {
+
+void printHelp() {
+    std::fputs(
+        "\n"
+        "\n"
+        "Usage : Faceloom [options] <steps> <input.obj> <output.obj>\n"
+        "  <steps>       refinement steps, 1 to 6 (anything else: a warning, then 3)\n"
+        "  <input.obj>   the Wavefront OBJ mesh to refine\n"
+        "  <output.obj>  the OBJ file to write\n"
+        "\n"
+        "Options :\n"
+        "  -h, --help              print this text, exit with status 255\n"
+        "  --version               print the version, exit with status 0\n"
+        "  --uv-smooth=MODE        how the texture coordinates are smoothed:\n"
+        "    none                            linear: uvs bilinear on each input face\n"
+        "    keep-corners                    smooth, but island corners stay put\n"
+        "    keep-corners-junctions          ... and where three or more islands meet\n"
+        "    keep-corners-junctions-concave  ... and concave island corners\n"
+        "    keep-boundaries                 smooth inside the islands, their\n"
+        "                                    boundaries linear (recommended for\n"
+        "                                    painted textures)\n"
+        "    all                             smooth everything (the default)\n"
+        "  --boundary-smooth=MODE  how the mesh's own boundary is smoothed:\n"
+        "    all                             boundary vertices follow the boundary\n"
+        "                                    curve (the default)\n"
+        "    keep-corners                    a boundary vertex with only one face\n"
+        "                                    stays where it is\n"
+        "\n"
+        "Exit status :\n"
+        "  0    no error reported\n"
+        "  1    an error was reported, even if a file was written\n"
+        "  255  (-1) usage text printed\n"
+        "\n"
+        "Example :\n"
+        "  Faceloom --uv-smooth=keep-boundaries 2 vase.obj vase_smooth.obj\n",
+        stdout);
+}
+
+void printVersion() {
+    std::printf("Faceloom %s\n", FACELOOM_VERSION);
+}
+
+}  // namespace faceloom

@@ -1,0 +1,53 @@
+#include "builders/InputLimits.h"
+
+#include <vector>
+
+namespace faceloom {
+
+namespace {
+
+// The first index (1-based) used by more than kMaxFacesAtVertex faces, or 0. Indices
+// out of range are left for the builders to report.
+std::uint32_t busiestIndex(const ObjMesh& mesh, std::uint32_t count, bool texture) {
+    std::vector<std::uint32_t> faces(count);
+    const auto corners = mesh.getCorners();
+    for (std::uint64_t c = 0; c < mesh.cornerCount; ++c) {
+        const std::uint32_t index = texture ? corners[c].y : corners[c].x;
+        if (index >= 1 && index <= count && ++faces[index - 1] > kMaxFacesAtVertex) {
+            return index;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string inputLimitRefusal(const ObjMesh& mesh) {
+    const std::string where = "[" + mesh.sourcePath() + "]";
+    const auto faceTypes = mesh.getFaceTypes();
+    for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
+        if (faceTypes[face].y > kMaxFaceCorners) {
+            return "ERROR : Face " + std::to_string(face + 1) + " of " + where + " has " +
+                   std::to_string(faceTypes[face].y) +
+                   " corners: the refinement's time grows with the square of a face's corners, "
+                   "so " +
+                   std::to_string(kMaxFaceCorners) + " is the most it takes";
+        }
+    }
+    // The corners at an index count the faces that meet there (a face that names a
+    // vertex twice is refused by the builders anyway).
+    for (const bool texture : {false, true}) {
+        const std::uint32_t count = texture ? mesh.uvCount : mesh.vertexCount;
+        if (const std::uint32_t index = busiestIndex(mesh, count, texture)) {
+            return "ERROR : More than " + std::to_string(kMaxFacesAtVertex) + " faces of " + where +
+                   " meet at " + (texture ? "texture coordinate " : "position ") +
+                   std::to_string(index) +
+                   ": the surface builder's time grows with the square of the faces at a "
+                   "vertex, so " +
+                   std::to_string(kMaxFacesAtVertex) + " is the most it takes";
+        }
+    }
+    return "";
+}
+
+}  // namespace faceloom

@@ -1,0 +1,241 @@
+// The texture layout is the mesh's own connectivity cut open along its texture
+// seams: texture coordinates shared where the mesh does not touch are refined apart,
+// parts touching at a vertex are refined on their own, and faces without texture
+// keep the texture of the others.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <functional>
+
+#include "builders/TextureLayout.h"
+#include "support/ObjFile.h"
+#include "support/RecordedDiagnostics.h"
+#include "support/TestSupport.h"
+#include "support/TextureContinuity.h"
+
+namespace {
+
+struct ToolRun {
+    test::RunResult result;
+    test::ObjFile obj;
+};
+
+ToolRun refine(const std::string& name, int steps, const test::TempDir& dir) {
+    ToolRun run;
+    const std::string out = dir.file("out.obj");
+    run.result = test::runTool({std::to_string(steps), test::dataFile(name), out});
+    if (test::fileExists(out)) {
+        run.obj = test::parseObj(test::readFile(out), /*someUntextured=*/true);
+    }
+    return run;
+}
+
+// The "Warning" lines a run printed.
+std::string warnings(const std::string& out) {
+    std::string lines;
+    for (const std::string& line : test::splitLines(out)) {
+        if (line.rfind("Warning", 0) == 0) {
+            lines += line + "\n";
+        }
+    }
+    return lines;
+}
+
+TEST(TextureLayoutTest, EveryRepairSaysSoOnceAndNothingElseWarns) {
+    struct Case {
+        const char* file;
+        std::string warning;  // after "Warning : ", before the input's name; "" for none
+        std::string after;    // after the input's name
+    };
+    const Case cases[] = {
+        {"bow_tie.obj", "Turned 0 faces and split 1 vertices of ", " to build its surface"},
+        {"triangles_meeting_at_a_point.obj", "Turned 0 faces and split 2 vertices of ",
+         " to build its surface"},
+        {"face_names_a_texture_coordinate_twice.obj", "Gave each corner of 1 faces of ",
+         " that name one texture coordinate twice its own copy of it, to build the texture "
+         "layout"},
+        {"face_names_a_missing_texture_coordinate.obj", "Wrote 1 faces of ",
+         " without texture: they don't name an existing texture coordinate at every corner"},
+        {"double_sided_card.obj", "", ""},
+        {"mirrored_quads_sharing_texture.obj", "", ""},
+        {"islands_touching_at_one_corner.obj", "", ""},
+        {"faces_with_and_without_texture_indices.obj", "", ""},
+        {"uv_winding_against_neighbours.obj", "", ""},
+        {"uv_edge_shared_by_three_faces.obj", "", ""},
+    };
+    test::TempDir dir;
+    for (const Case& c : cases) {
+        for (int steps = 1; steps <= 2; ++steps) {
+            SCOPED_TRACE(std::string(c.file) + ", " + std::to_string(steps) + " steps");
+            const ToolRun run = refine(c.file, steps, dir);
+            EXPECT_EQ(run.result.status, 0);
+            EXPECT_EQ(run.result.err, "");
+            EXPECT_EQ(warnings(run.result.out), c.warning.empty() ? ""
+                                                                  : "Warning : " + c.warning + "[" +
+                                                                        test::dataFile(c.file) +
+                                                                        "]" + c.after + "\n");
+            EXPECT_TRUE(run.obj.wellFormed()) << run.obj.problems.front();
+            EXPECT_FALSE(run.obj.vt.empty());
+            const auto problems = test::textureContinuityProblems(run.obj);
+            EXPECT_TRUE(problems.empty()) << problems.front();
+        }
+    }
+}
+
+// Checks every corner's texture coordinate against `expected` of its position.
+void expectUvs(const test::ObjFile& obj,
+               const std::function<std::array<double, 2>(const std::array<double, 3>&)>& expected) {
+    ASSERT_FALSE(obj.f.empty());
+    for (const auto& facet : obj.f) {
+        for (const auto& c : facet) {
+            const auto& p = obj.v[c.p - 1];
+            const auto uv = expected(p);
+            EXPECT_NEAR(obj.vt[c.t - 1][0], uv[0], 1e-5) << p[0] << " " << p[1];
+            EXPECT_NEAR(obj.vt[c.t - 1][1], uv[1], 1e-5) << p[0] << " " << p[1];
+        }
+    }
+}
+
+TEST(TextureLayoutTest, ACoordinateUsedAtTwoPlacesIsRefinedAtEach) {
+    // Each quad alone is refined as an affine map of its texture, so every corner's
+    // texture coordinate is that map of its position.
+    test::TempDir dir;
+    for (int steps = 1; steps <= 2; ++steps) {
+        // Front and back of the card both show the texture as (x, y).
+        expectUvs(refine("double_sided_card.obj", steps, dir).obj, [](const auto& p) {
+            return std::array<double, 2>{p[0], p[1]};
+        });
+        // The mirrored copy at x in [2, 3] shows it as (3 - x, y).
+        expectUvs(refine("mirrored_quads_sharing_texture.obj", steps, dir).obj, [](const auto& p) {
+            return std::array<double, 2>{p[0] <= 1 ? p[0] : 3 - p[0], p[1]};
+        });
+    }
+}
+
+TEST(TextureLayoutTest, IslandsTouchingAtACornerKeepTheirTextureApart) {
+    // The refined texture of each island stays within the island's coordinates, the
+    // corner they share included (smoothed from both, it would land outside both).
+    struct Island {
+        double u0, u1, v0, v1;
+    };
+    // Per quad of positions: bottom left, bottom right, top right, top left.
+    const Island islands[] = {
+        {0, 0.45, 0, 0.43}, {0.5, 0.9, -0.1, 0.33}, {0.4, 0.8, 0.4, 0.8}, {-0.1, 0.35, 0.5, 0.9}};
+    test::TempDir dir;
+    const ToolRun run = refine("islands_touching_at_one_corner.obj", 2, dir);
+    ASSERT_EQ(run.obj.f.size(), 64u);
+    int atSharedCorner = 0;
+    for (const auto& facet : run.obj.f) {
+        double x = 0, y = 0;
+        for (const auto& c : facet) {
+            x += run.obj.v[c.p - 1][0] / 4;
+            y += run.obj.v[c.p - 1][1] / 4;
+        }
+        const Island& island = islands[y < 1 ? (x < 1 ? 0 : 1) : (x < 1 ? 3 : 2)];
+        for (const auto& c : facet) {
+            const auto& uv = run.obj.vt[c.t - 1];
+            // Both islands keep the coordinate they share at the corner they share.
+            const auto& p = run.obj.v[c.p - 1];
+            if (p[0] == 1 && p[1] == 1 && (x - 1) * (y - 1) > 0) {
+                ++atSharedCorner;
+                EXPECT_EQ(uv, (std::array<double, 2>{0.45, 0.43}));
+            }
+            EXPECT_TRUE(uv[0] >= island.u0 && uv[0] <= island.u1 && uv[1] >= island.v0 &&
+                        uv[1] <= island.v1)
+                << uv[0] << " " << uv[1] << " on the facet around " << x << " " << y;
+        }
+    }
+    EXPECT_EQ(atSharedCorner, 2);
+}
+
+TEST(TextureLayoutTest, PartsTouchingAtAVertexAreRefinedApart) {
+    test::TempDir dir;
+    const ToolRun run = refine("bow_tie.obj", 1, dir);
+    // Each quad refined alone: 9 vertices each.
+    ASSERT_EQ(run.obj.v.size(), 18u);
+    for (const auto& facet : run.obj.f) {
+        // Every facet lies within one of the two quads.
+        const double side = run.obj.v[facet[0].p - 1][0] + run.obj.v[facet[0].p - 1][1];
+        for (const auto& c : facet) {
+            const auto& p = run.obj.v[c.p - 1];
+            EXPECT_TRUE(side > 0 ? p[0] >= 0 && p[1] >= 0 : p[0] <= 0 && p[1] <= 0)
+                << p[0] << " " << p[1];
+        }
+    }
+    // The shared corner's children stay at the corners of their own quads.
+    int nearCorner = 0;
+    for (const auto& p : run.obj.v) {
+        nearCorner += std::fabs(p[0]) == 0.125f && std::fabs(p[1]) == 0.125f;
+        EXPECT_FALSE(std::fabs(p[0]) == 0.125f && p[0] == -p[1]) << p[0] << " " << p[1];
+    }
+    EXPECT_EQ(nearCorner, 2);
+}
+
+TEST(TextureLayoutTest, FacesWithoutTextureKeepTheTextureOfTheOthers) {
+    test::TempDir dir;
+    const ToolRun run = refine("faces_with_and_without_texture_indices.obj", 1, dir);
+    EXPECT_EQ(run.result.status, 0);
+    EXPECT_NE(run.result.out.find("Begin To Subdividing UV"), std::string::npos);
+    ASSERT_EQ(run.obj.f.size(), 36u);
+    std::vector<bool> used(run.obj.vt.size());
+    std::size_t untextured = 0;
+    for (const auto& facet : run.obj.f) {
+        double x = 0, y = 0;
+        for (const auto& c : facet) {
+            x += run.obj.v[c.p - 1][0] / 4;
+            y += run.obj.v[c.p - 1][1] / 4;
+            if (c.t != 0) {
+                used[c.t - 1] = true;
+            }
+        }
+        // Only the glass, the middle quad, has no texture; all corners alike.
+        const bool glass = x > 1 && x < 2 && y > 1 && y < 2;
+        untextured += glass;
+        for (const auto& c : facet) {
+            EXPECT_EQ(c.t == 0, glass) << x << " " << y;
+        }
+    }
+    EXPECT_EQ(untextured, 4u);
+    EXPECT_EQ(std::count(used.begin(), used.end(), false), 0);  // no vt line names nothing
+    // The frame is continuous where the texture is.
+    EXPECT_TRUE(test::textureContinuityProblems(run.obj).empty());
+}
+
+TEST(TextureLayoutTest, LayoutVerticesKeepTheNumbersOfTheirCoordinates) {
+    // The card: the front keeps texture coordinates 1 to 4, the back gets copies of
+    // them after those, in the order it names them.
+    const faceloom::ObjMesh card = test::loadMesh(test::dataFile("double_sided_card.obj"));
+    const auto layout = faceloom::layoutFromConnectivity(card);
+    ASSERT_TRUE(layout);
+    EXPECT_EQ(layout->mesh.uvCount, 8u);
+    const std::vector<unsigned> expected = {1, 2, 3, 4, 5, 6, 7, 8};
+    std::vector<unsigned> vertices;
+    for (std::uint64_t c = 0; c < layout->mesh.cornerCount; ++c) {
+        vertices.push_back(layout->mesh.corners[c].y);
+        EXPECT_EQ(layout->mesh.corners[c].x, card.corners[c].x);  // positions as they were
+        const auto uv = layout->mesh.uvs[layout->mesh.corners[c].y - 1];
+        const auto original = card.uvs[card.corners[c].y - 1];
+        EXPECT_EQ(uv.x, original.x);
+        EXPECT_EQ(uv.y, original.y);
+    }
+    EXPECT_EQ(vertices, expected);
+
+    // A mesh without such sharing keeps its texture indices, unused ones included.
+    const faceloom::ObjMesh cube = test::loadMesh(test::dataFile("cube_cross_layout.obj"));
+    const auto same = faceloom::layoutFromConnectivity(cube);
+    ASSERT_TRUE(same);
+    EXPECT_EQ(same->mesh.uvCount, cube.uvCount);
+    for (std::uint64_t c = 0; c < cube.cornerCount; ++c) {
+        EXPECT_EQ(same->mesh.corners[c].y, cube.corners[c].y);
+    }
+
+    // The last resort: one layout vertex per corner.
+    const faceloom::ObjMesh islands = faceloom::faceIslands(layout->mesh);
+    EXPECT_EQ(islands.uvCount, 8u);
+    EXPECT_EQ(islands.corners[5].y, 6u);
+    EXPECT_EQ(islands.uvs[5].x, layout->mesh.uvs[layout->mesh.corners[5].y - 1].x);
+}
+
+}  // namespace
