@@ -57,6 +57,17 @@ bool namesTexture(const ObjMesh& mesh) {
     return false;
 }
 
+// Copies a built surface into the one that is refined; when it can't, says so as the
+// builder would and takes the surface as not built.
+void copyForRefinement(const Polyhedron& built, const ObjMesh& faces, SurfaceMesh& surface,
+                       BuiltSurface& result, Diagnostics& diagnostics) {
+    if (result.built && !copyIndexPreserving(built, surface)) {
+        diagnostics.error("ERROR : The faces of [" + faces.sourcePath() +
+                          "] don't link into a surface the refinement can take");
+        result.built = false;
+    }
+}
+
 // The texture layout: its surface, built from the faces the positions were built
 // from, the rules it is refined by, and the lineage of its refinement.
 struct TextureSide {
@@ -77,9 +88,7 @@ void buildTexture(const ObjMesh& faces, const SmoothingOptions& smoothing, Textu
         side.layout = buildTextureSurface(faces, polyhedron, diagnostics);
         side.rules = layoutRules(side.layout.faces(faces), polyhedron, smoothing);
         keepAlso(side.layout.keep, side.rules);
-        if (side.layout.built) {
-            copyIndexPreserving(polyhedron, side.surface);
-        }
+        copyForRefinement(polyhedron, faces, side.surface, side.layout, diagnostics);
     }
     phases.finish();
     side.lineage.emplace(side.surface, side.layout.faces(faces), FacetLineage::Side::kTexture);
@@ -132,9 +141,7 @@ Refinement refineMesh(const ObjMesh& mesh, int steps, const SmoothingOptions& sm
     {
         Polyhedron polyhedron;
         built = buildPositionSurface(mesh, polyhedron, diagnostics);
-        if (built.built) {
-            copyIndexPreserving(polyhedron, *positionSurface);
-        }
+        copyForRefinement(polyhedron, mesh, *positionSurface, built, diagnostics);
     }
     phases.finish();
     result.hasOutput = built.built;

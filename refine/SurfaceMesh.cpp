@@ -2,7 +2,7 @@
 
 namespace faceloom {
 
-void copyIndexPreserving(const Polyhedron& polyhedron, SurfaceMesh& mesh) {
+bool copyIndexPreserving(const Polyhedron& polyhedron, SurfaceMesh& mesh) {
     using Index = SurfaceMesh::size_type;
     const auto halfedgeAt = [&](Polyhedron::Halfedge_const_handle h) {
         return SurfaceMesh::Halfedge_index(
@@ -12,6 +12,11 @@ void copyIndexPreserving(const Polyhedron& polyhedron, SurfaceMesh& mesh) {
         return SurfaceMesh::Face_index(static_cast<Index>(&*f - &*polyhedron.facets_begin()));
     };
     mesh.clear();
+    for (auto h = polyhedron.halfedges_begin(); h != polyhedron.halfedges_end(); ++h) {
+        if ((halfedgeAt(h) ^ 1u) != halfedgeAt(h->opposite())) {
+            return false;
+        }
+    }
     mesh.reserve(polyhedron.size_of_vertices(), polyhedron.size_of_halfedges() / 2,
                  polyhedron.size_of_facets());
     for (auto v = polyhedron.vertices_begin(); v != polyhedron.vertices_end(); ++v) {
@@ -42,6 +47,7 @@ void copyIndexPreserving(const Polyhedron& polyhedron, SurfaceMesh& mesh) {
     for (auto f = polyhedron.facets_begin(); f != polyhedron.facets_end(); ++f) {
         mesh.set_halfedge(facetAt(f), halfedgeAt(f->halfedge()));
     }
+    return true;
 }
 
 }  // namespace faceloom

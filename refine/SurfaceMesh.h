@@ -24,6 +24,8 @@ inline std::size_t vertexIndex(const SurfaceMesh&, SurfaceMesh::Vertex_index v) 
 // the copy comes out exactly as the polyhedron would, vertex for vertex and bit for
 // bit; a surface built anew from the same faces would not (CGAL would pick other
 // halfedges, and the sums of the refinement would run in another order).
-void copyIndexPreserving(const Polyhedron& polyhedron, SurfaceMesh& mesh);
+// False (and `mesh` left empty) when the polyhedron doesn't keep each halfedge next to
+// its opposite, as the mesh needs; the array storage always does.
+bool copyIndexPreserving(const Polyhedron& polyhedron, SurfaceMesh& mesh);
 
 }  // namespace faceloom
