@@ -1,6 +1,9 @@
 #include "app/RunSubdivision.h"
 
+#include <cstring>
 #include <exception>
+#include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,56 +12,41 @@
 #include "builders/Polyhedron.h"
 #include "builders/RepairingBuild.h"
 #include "builders/TextureLayout.h"
+#include "console/DeferredDiagnostics.h"
 #include "output/MergedObjWriter.h"
-#include "output/UntexturedFacets.h"
+#include "output/OutputFile.h"
 #include "refine/FacetLineage.h"
 #include "refine/FacetPairing.h"
 #include "refine/SurfaceHandOver.h"
+#include "refine/SurfaceMesh.h"
 #include "refine/SurfaceRefinement.h"
+#include "refine/TextureSide.h"
 #include "refine/UvSmoothing.h"
-#include "system/MemoryBudget.h"
 
 namespace faceloom {
 
 namespace {
 
-// What the texture side needs of the position side once the position surface is gone.
-struct PositionSide {
-    BuiltSurface built;                   // the faces the surface was built from
-    std::optional<FacetPairing> pairing;  // when there is a texture to pair with
-};
-
-// Builds the position surface, refines it and hands it over with the materials.
-PositionSide refinePositions(const ObjMesh& mesh, bool withTexture, int steps,
-                             const SmoothingOptions& smoothing, const char* outputName,
-                             PhaseReporter& phases, Diagnostics& diagnostics, Refinement& result) {
-    PositionSide side;
-    Polyhedron surface;
-    phases.begin("Begin To Build Polyhedron Mesh\n", &PhaseTimes::build);
-    side.built = buildPositionSurface(mesh, surface, diagnostics);
-    phases.finish();
-    result.hasOutput = side.built.built;
-
-    const ObjMesh& faces = side.built.faces(mesh);
+// Refines the built position surface and hands it over, with what each refined facet
+// takes from its face: texture or none, material, object and group.
+std::optional<FacetPairing> refinePositions(SurfaceMesh& surface, const ObjMesh& faces,
+                                            bool withTexture, int steps,
+                                            const SmoothingOptions& smoothing,
+                                            const char* outputName, PhaseReporter& phases,
+                                            Diagnostics& diagnostics, Refinement& result) {
+    std::optional<FacetPairing> pairing;
     FacetLineage lineage(surface, faces, FacetLineage::Side::kPositions);
     phases.begin("Begin To Subdividing Mesh\n", &PhaseTimes::refinePositions);
     refineSurface(surface, lineage, steps, positionRules(smoothing));
     phases.finishSteps(steps);
     if (!result.hasOutput) {
-        return side;
+        return pairing;
     }
-
     phases.quietly(&PhaseTimes::handOver, [&] {
         takePositions(surface, &lineage, result.mesh);
         if (withTexture) {
-            side.pairing.emplace(lineage);
-            // Facets of faces without texture are written without, the others with it.
-            const std::vector<bool> textured = texturedFaces(faces);
-            if (!textured.empty()) {
-                for (std::uint32_t face : lineage.inputFaces()) {
-                    result.mesh.facetTextured.push_back(textured[face]);
-                }
-            }
+            pairing.emplace(lineage);
+            takeTexturedFacets(texturedFaces(faces), lineage, result.mesh);
         }
         if ((faces.faceMaterials || !faces.materialLibraries.empty() || faces.faceObjects ||
              faces.faceGroups) &&
@@ -70,65 +58,67 @@ PositionSide refinePositions(const ObjMesh& mesh, bool withTexture, int steps,
             result.clean = false;
         }
     });
-    return side;
-}
-
-// Builds the texture layout from the faces the positions were built from, refines it
-// by the same steps and pairs it with the refined positions.
-void refineTexture(const ObjMesh& faces, const std::optional<FacetPairing>& pairing, int steps,
-                   const SmoothingOptions& smoothing, const char* outputName, PhaseReporter& phases,
-                   Diagnostics& diagnostics, Refinement& result) {
-    Polyhedron surface;
-    phases.begin("Begin To Build Polyhedron UV\n", &PhaseTimes::build);
-    const BuiltSurface layout = buildTextureSurface(faces, surface, diagnostics);
-    phases.finish();
-
-    FacetLineage lineage(surface, layout.faces(faces), FacetLineage::Side::kTexture);
-    phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
-    RefinementRules rules = layoutRules(layout.faces(faces), surface, smoothing);
-    keepAlso(layout.keep, rules);
-    refineSurface(surface, lineage, steps, rules);
-    phases.finishSteps(steps);
-    if (!layout.built) {
-        result.clean = false;  // the builder said why
-    }
-    if (!result.hasOutput) {
-        return;
-    }
-    const bool paired = layout.built && phases.quietly(&PhaseTimes::handOver, [&] {
-        if (!takeTexture(surface, lineage, *pairing, result.mesh)) {
-            return false;
-        }
-        keepTextureOfTexturedFacets(result.mesh);
-        return true;
-    });
-    if (!paired) {
-        // Written without texture rather than with texture indices that name nothing.
-        diagnostics.error(
-            "ERROR : Texture coordinates dropped, their layout could not be refined with the "
-            "mesh [" +
-            std::string(outputName) + "]");
-        result.clean = false;
-    }
+    return pairing;
 }
 
 }  // namespace
 
 Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& smoothing,
-                      const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics) {
+                      const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics,
+                      SurfaceOverlap overlap,
+                      const std::function<void(const RefinedMesh&)>& positionsReady) {
     Refinement result;
     const std::optional<ObjMesh> simple = simplePolygons(input, diagnostics);
     const ObjMesh& mesh = simple ? *simple : input;
-    // Only one refined surface is held at a time: the position surface is handed over
-    // and released before the texture surface is built.
     const bool withTexture = refinesTexture(mesh, diagnostics);
-    const PositionSide positions = refinePositions(mesh, withTexture, steps, smoothing, outputName,
-                                                   phases, diagnostics, result);
-    if (withTexture) {
-        refineTexture(positions.built.faces(mesh), positions.pairing, steps, smoothing, outputName,
-                      phases, diagnostics, result);
+
+    auto positions = std::make_unique<SurfaceMesh>();
+    phases.begin("Begin To Build Polyhedron Mesh\n", &PhaseTimes::build);
+    BuiltSurface built;
+    {
+        Polyhedron polyhedron;
+        built = buildPositionSurface(mesh, polyhedron, diagnostics);
+        copyForRefinement(polyhedron, mesh, *positions, built, diagnostics);
     }
-    if (result.hasOutput && !isFinite(result.mesh, mesh.sourcePath(), diagnostics)) {
+    phases.finish();
+    result.hasOutput = built.built;
+    const ObjMesh& faces = built.faces(mesh);
+
+    // Both at once: the texture layout is built now and refined on a second thread
+    // while this one refines the positions and hands them on. Its messages are kept
+    // and shown where the console has always shown them, after the positions'.
+    auto texture = std::make_unique<TextureSide>();
+    DeferredDiagnostics textureMessages;
+    PhaseReporter texturePhases(textureMessages, phases.times());
+    std::future<void> textureRefined;  // waits for the thread in its destructor
+    const bool together = withTexture && overlap == SurfaceOverlap::kBothAtOnce;
+    if (together) {
+        texture->build(faces, smoothing, texturePhases, textureMessages);
+        textureRefined =
+            std::async(std::launch::async, [&] { texture->refine(steps, texturePhases); });
+    }
+
+    const std::optional<FacetPairing> pairing = refinePositions(
+        *positions, faces, withTexture, steps, smoothing, outputName, phases, diagnostics, result);
+    positions.reset();
+    // Positions that overflowed are refused below, and never written.
+    if (result.hasOutput && positionsReady && isFinite(result.mesh, "", nullptr)) {
+        positionsReady(result.mesh);
+    }
+
+    if (together) {
+        textureRefined.get();  // rethrows what the thread threw
+        textureMessages.replay(diagnostics);
+    } else if (withTexture) {
+        texture->build(faces, smoothing, phases, diagnostics);
+        texture->refine(steps, phases);
+    }
+    if (withTexture &&
+        !texture->pair(pairing, result.hasOutput, outputName, phases, diagnostics, result.mesh)) {
+        result.clean = false;
+    }
+    texture.reset();
+    if (result.hasOutput && !isFinite(result.mesh, mesh.sourcePath(), &diagnostics)) {
         result.hasOutput = false;
     }
     if (!result.hasOutput) {
@@ -141,23 +131,42 @@ bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps,
                     const SmoothingOptions& smoothing, Diagnostics& diagnostics,
                     PhaseTimes* times) {
     try {
+        const MemoryAmounts available = availableMemory();
         std::string refusal = inputLimitRefusal(mesh);
         if (refusal.empty()) {
-            refusal = memoryRefusal(mesh, steps, availableMemory());
+            refusal = memoryRefusal(mesh, steps, available);
         }
         if (!refusal.empty()) {
             diagnostics.error(refusal);
             return false;
         }
         PhaseReporter phases(diagnostics, times);
+        // The file is opened only once there is something to write, and its first
+        // block written while the texture may still be refining. Should anything
+        // fail later, the unfinished file is removed with `file`.
+        std::optional<OutputFile> file;
+        std::optional<MergedObjWriter> writer;
+        bool writing = false;
+        const auto writePositions = [&](const RefinedMesh& refined) {
+            phases.quietly(&PhaseTimes::write, [&] {
+                file.emplace(outputPath);
+                writer.emplace(*file);
+                writing = file->open() && writer->writePositions(refined);
+            });
+        };
         const Refinement refinement =
-            refineMesh(mesh, steps, smoothing, outputPath, phases, diagnostics);
+            refineMesh(mesh, steps, smoothing, outputPath, phases, diagnostics,
+                       chooseOverlap(mesh, steps, available), writePositions);
         if (!refinement.hasOutput) {
             return false;  // nothing to write: the output path stays as it was
         }
         const bool written = phases.quietly(&PhaseTimes::write, [&] {
-            return writeMergedObjFile(refinement.mesh, outputPath, diagnostics);
+            return file && writing && writer->writeRest(refinement.mesh) && file->commit();
         });
+        if (!written) {
+            diagnostics.error("ERROR : Can't write to [" + std::string(outputPath) +
+                              "]: " + std::strerror(file ? file->error() : 0));
+        }
         return written && refinement.clean;
     } catch (const std::exception& e) {
         diagnostics.error(e.what());

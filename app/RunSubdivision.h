@@ -1,10 +1,13 @@
 #pragma once
 
+#include <functional>
+
 #include "console/Diagnostics.h"
 #include "console/PhaseReporter.h"
 #include "mesh/ObjMesh.h"
 #include "output/RefinedMesh.h"
 #include "refine/SmoothingOptions.h"
+#include "system/MemoryBudget.h"
 
 namespace faceloom {
 
@@ -25,8 +28,15 @@ struct Refinement {
 
 // The run up to the writer: builds and refines both surfaces and hands them over,
 // reporting as runSubdivision does. `outputName` only names the output in messages.
-// May throw std::exception (memory exhaustion).
-Refinement refineMesh(const ObjMesh& mesh, int steps, const char* outputName, PhaseReporter& phases,
-                      Diagnostics& diagnostics);
+// With kBothAtOnce the texture is refined on a second thread while this one refines
+// the positions and hands them on. `positionsReady`, when given, is called on this
+// thread with the mesh as soon as it holds its positions, facet corners and materials
+// (only when there is output), while the texture may still be refining.
+// May throw std::exception (memory exhaustion), also from the second thread, which is
+// always finished by the time this returns or throws.
+Refinement refineMesh(const ObjMesh& mesh, int steps, const SmoothingOptions& smoothing,
+                      const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics,
+                      SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime,
+                      const std::function<void(const RefinedMesh&)>& positionsReady = {});
 
 }  // namespace faceloom

@@ -3,8 +3,15 @@
 //
 //   FaceloomBench [--facets N] [--steps S] [--dir D]     one table row per run
 //   FaceloomBench --scaling [--facets N] [--steps S]     runs at N and 4N facets
+//   FaceloomBench --one-at-a-time ...    refines the surfaces one after the other, as a
+//                                        run does when memory is short
 //   FaceloomBench --save-input FILE [--facets N] [--steps S]
 //                                    only writes the generated mesh, to run the tool on
+//   FaceloomBench --versus [--scaling] [--keep] [--facets N] [--steps S]
+//                                    the Faceloom binary against the OpenSubdiv peer
+//                                    (bench/OsdPeer.cpp), three interleaved runs of
+//                                    each, the best of each side; --keep keeps the
+//                                    output files in --dir
 //
 // The torus is a grid of quads with some quads split into triangles and some pairs
 // merged into hexagons; its texture layout is the unrolled grid, so it has seams in
@@ -29,6 +36,8 @@
 
 #include "app/RunSubdivision.h"
 #include "mesh/ObjMesh.h"
+#include "output/MergedObjWriter.h"
+#include "output/OutputFile.h"
 
 using namespace faceloom;
 
@@ -40,6 +49,9 @@ struct Options {
     bool scaling = false;
     std::string dir = "/tmp";
     std::string saveInput;
+    bool versus = false;
+    bool oneAtATime = false;
+    bool keep = false;
 };
 
 struct TorusSize {
@@ -138,8 +150,20 @@ Result runJob(const Options& options, std::uint64_t facets) {
     {
         ObjMesh mesh(input.c_str(), diagnostics);
         result.load = seconds(start);
-        runSubdivision(mesh, output.c_str(), options.steps, SmoothingOptions{}, diagnostics,
-                       &result.phases);
+        if (options.oneAtATime) {
+            // What a run does when memory is short: one surface after the other.
+            PhaseReporter phases(diagnostics, &result.phases);
+            const Refinement refinement =
+                refineMesh(mesh, options.steps, SmoothingOptions{}, output.c_str(), phases,
+                           diagnostics, SurfaceOverlap::kOneAtATime);
+            OutputFile file(output);
+            if (!file.open() || !writeMergedObj(refinement.mesh, file) || !file.commit()) {
+                std::fprintf(stderr, "FaceloomBench: can't write %s\n", output.c_str());
+            }
+        } else {
+            runSubdivision(mesh, output.c_str(), options.steps, SmoothingOptions{}, diagnostics,
+                           &result.phases);
+        }
     }
     result.total = seconds(start);
     struct rusage usage;
@@ -200,6 +224,113 @@ void printRow(const Result& r, int steps) {
         r.total / (p.refinePositions + p.refineTexture));
 }
 
+#ifdef FACELOOM_OSD_PEER
+// One run of a whole program, as a user would start it: its wall time and the peak
+// resident memory of its process.
+struct ProgramRun {
+    bool ok = false;
+    double wall = 0;
+    long peakKiB = 0;
+};
+
+ProgramRun runProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    std::fflush(stdout);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        if (quiet >= 0) {
+            ::dup2(quiet, STDOUT_FILENO);  // the progress lines; errors still show
+        }
+        ::execv(argv[0], argv.data());
+        std::perror(argv[0]);
+        ::_exit(127);
+    }
+    ProgramRun run;
+    int status = 0;
+    struct rusage usage;
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child) {
+        return run;
+    }
+    run.wall = seconds(start);
+    run.peakKiB = usage.ru_maxrss;
+    run.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return run;
+}
+
+struct Versus {
+    bool ok = false;
+    std::uint64_t facets = 0;
+    ProgramRun faceloom, peer;  // the best of each: least wall time, least peak memory
+};
+
+ProgramRun best(const ProgramRun& a, const ProgramRun& b) {
+    if (!a.ok || !b.ok) {
+        return a.ok ? a : b;
+    }
+    return {true, std::min(a.wall, b.wall), std::min(a.peakKiB, b.peakKiB)};
+}
+
+Versus runVersus(const Options& options, std::uint64_t facets) {
+    const std::string base = options.dir + "/faceloom-versus-" + std::to_string(facets);
+    const std::string input = base + "-in.obj";
+    const std::string ours = base + "-faceloom.obj", theirs = base + "-osd.obj";
+    Versus v;
+    v.facets = writeTorus(input, torusFor(facets, options.steps)) << (2 * (options.steps - 1));
+    const std::string steps = std::to_string(options.steps);
+    v.ok = true;
+    for (int round = 0; round < 3; ++round) {
+        const ProgramRun f = runProgram({FACELOOM_BINARY, steps, input, ours});
+        const ProgramRun p = runProgram({FACELOOM_OSD_PEER, steps, input, theirs});
+        v.ok = v.ok && f.ok && p.ok;
+        v.faceloom = round == 0 ? f : best(v.faceloom, f);
+        v.peer = round == 0 ? p : best(v.peer, p);
+    }
+    std::remove(input.c_str());
+    if (!options.keep) {
+        std::remove(ours.c_str());
+        std::remove(theirs.c_str());
+    }
+    return v;
+}
+
+void printVersus(const Versus& v, int steps) {
+    if (!v.ok) {
+        std::printf("%11llu %5d | run failed\n", static_cast<unsigned long long>(v.facets), steps);
+        return;
+    }
+    std::printf("%11llu %5d | %8.2f %8.0f | %8.2f %8.0f | %6.2f %6.2f\n",
+                static_cast<unsigned long long>(v.facets), steps, v.faceloom.wall,
+                v.faceloom.peakKiB / 1024.0, v.peer.wall, v.peer.peakKiB / 1024.0,
+                v.faceloom.wall / v.peer.wall, double(v.faceloom.peakKiB) / double(v.peer.peakKiB));
+}
+
+int versusMain(const Options& options) {
+    std::printf("%11s %5s | %17s | %17s | %13s\n", "", "", "Faceloom", "OpenSubdiv", "ratio");
+    std::printf("%11s %5s | %8s %8s | %8s %8s | %6s %6s\n", "facets", "steps", "wall s", "peak MiB",
+                "wall s", "peak MiB", "wall", "peak");
+    const Versus first = runVersus(options, options.facets);
+    printVersus(first, options.steps);
+    if (!options.scaling) {
+        return first.ok ? 0 : 1;
+    }
+    const Versus larger = runVersus(options, 4 * options.facets);
+    printVersus(larger, options.steps);
+    if (!first.ok || !larger.ok) {
+        return 1;
+    }
+    std::printf("cost ratio for %.2fx the facets: Faceloom %.2fx the time, OpenSubdiv %.2fx\n",
+                double(larger.facets) / double(first.facets),
+                larger.faceloom.wall / first.faceloom.wall, larger.peer.wall / first.peer.wall);
+    return 0;
+}
+#endif
+
 Options parse(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
@@ -215,10 +346,16 @@ Options parse(int argc, char** argv) {
             o.saveInput = argv[++i];
         } else if (arg == "--scaling") {
             o.scaling = true;
+        } else if (arg == "--one-at-a-time") {
+            o.oneAtATime = true;
+        } else if (arg == "--versus") {
+            o.versus = true;
+        } else if (arg == "--keep") {
+            o.keep = true;
         } else {
             std::fprintf(stderr,
                          "usage: FaceloomBench [--facets N] [--steps 1-6] [--dir D] [--scaling] "
-                         "[--save-input FILE]\n");
+                         "[--one-at-a-time] [--save-input FILE] [--versus [--keep]]\n");
             std::exit(2);
         }
     }
@@ -240,6 +377,14 @@ int main(int argc, char** argv) {
                     static_cast<unsigned long long>(corners << (2 * (options.steps - 1))),
                     options.steps);
         return 0;
+    }
+    if (options.versus) {
+#ifdef FACELOOM_OSD_PEER
+        return versusMain(options);
+#else
+        std::fprintf(stderr, "FaceloomBench: built without OpenSubdiv (libosd-dev), no peer\n");
+        return 2;
+#endif
     }
     printHeader();
     const Result first = measure(options, options.facets);

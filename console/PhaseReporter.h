@@ -2,8 +2,6 @@
 
 #include <chrono>
 
-#include <CGAL/Timer.h>
-
 #include "console/Diagnostics.h"
 
 namespace faceloom {
@@ -19,10 +17,17 @@ struct PhaseTimes {
 
 // The phases of a run as the console shows them: a begin line, then the phase's own
 // processor time. Also adds each phase's wall time to a PhaseTimes, when given one.
+//
+// The processor time is the calling thread's own, not the process's: the two
+// refinements may run at once on two threads, and each line shows only its phase's
+// work. So a reporter serves the one thread that calls begin() and its finish.
 class PhaseReporter {
 public:
     PhaseReporter(Diagnostics& diagnostics, PhaseTimes* times)
         : diagnostics_(diagnostics), times_(times) {}
+
+    // Where the wall times go (null when nowhere), for a reporter on another thread.
+    PhaseTimes* times() const { return times_; }
 
     // Prints `line` and starts timing; `phase` is where the wall time goes.
     void begin(const char* line, double PhaseTimes::*phase);
@@ -50,9 +55,7 @@ private:
 
     Diagnostics& diagnostics_;
     PhaseTimes* times_;
-    // Processor time: each printed time is the phase's own, so the timer is reset at
-    // the end of every phase.
-    CGAL::Timer timer_;
+    double cpuStart_ = 0;  // the thread's processor seconds when the phase began
     double PhaseTimes::*phase_ = nullptr;
     std::chrono::steady_clock::time_point start_;
 };

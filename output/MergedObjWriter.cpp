@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <future>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -15,16 +17,19 @@ namespace faceloom {
 
 namespace {
 
-// Formats into one large buffer and hands it to the sink when nearly full: the
-// output runs to millions of lines, so per-line stream formatting would cost more
-// than the refinement itself.
+// Formats into a large buffer and hands it to the sink when nearly full: the output
+// runs to millions of lines, so per-line stream formatting would cost more than the
+// refinement itself.
 class LineBuffer {
 public:
-    explicit LineBuffer(ByteSink& sink) : sink_(sink), buffer_(kCapacity) {}
+    static constexpr std::size_t kLongestLine = 256;
+
+    explicit LineBuffer(ByteSink& sink, std::size_t capacity = std::size_t{1} << 20)
+        : sink_(sink), buffer_(capacity) {}
 
     // Room for one line: a facet line of four 10-digit pairs, or three numbers.
     void reserveLine() {
-        if (kCapacity - used_ < kLongestLine) {
+        if (buffer_.size() - used_ < kLongestLine) {
             flush();
         }
     }
@@ -38,7 +43,7 @@ public:
             static_cast<std::size_t>(formatFloat(buffer_.data() + used_, value) - buffer_.data());
     }
     void number(std::uint32_t value) {
-        auto result = std::to_chars(buffer_.data() + used_, buffer_.data() + kCapacity, value);
+        auto result = std::to_chars(buffer_.data() + used_, buffer_.data() + buffer_.size(), value);
         used_ = static_cast<std::size_t>(result.ptr - buffer_.data());
     }
     bool flush() {
@@ -48,22 +53,80 @@ public:
         used_ = 0;
         return ok_;
     }
-    // Bytes straight to the sink, after flush(): for lines too long for the buffer.
-    void direct(const std::string& bytes) {
+    // Bytes straight to the sink, after flush(): for lines too long for the buffer,
+    // and chunks formatted elsewhere.
+    template <class Bytes>
+    void direct(const Bytes& bytes) {
         if (ok_) {
             ok_ = sink_.write(bytes.data(), bytes.size());
         }
     }
+    bool ok() const { return ok_; }
+
+    // What is formatted and not yet handed to the sink, and forgetting it.
+    const char* data() const { return buffer_.data(); }
+    std::size_t size() const { return used_; }
+    void clear() { used_ = 0; }
 
 private:
-    static constexpr std::size_t kCapacity = std::size_t{1} << 20;
-    static constexpr std::size_t kLongestLine = 256;
-
     ByteSink& sink_;
     std::vector<char> buffer_;
     std::size_t used_ = 0;
     bool ok_ = true;
 };
+
+// Lines a chunk holds: a few hundred KiB of text, so that one thread formats a chunk
+// while the other formats the next, and the chunks still go out in order.
+constexpr std::size_t kChunkLines = std::size_t{1} << 13;
+
+// The sink of a chunk's buffer, which has room for the whole chunk and so never hands
+// bytes on: should it ever, the write fails rather than put lines out of order.
+class NoSink : public ByteSink {
+public:
+    bool write(const char*, std::size_t) override { return false; }
+};
+
+// Writes lines [0, count) with formatLine(buffer, i), in order, through `out`. The
+// lines are formatted in chunks, every other chunk by a helper thread while this one
+// formats the chunk before it: the same bytes, in about half the time on two cores.
+template <class FormatLine>
+void writeLines(LineBuffer& out, std::size_t count, const FormatLine& formatLine) {
+    if (count <= kChunkLines) {
+        for (std::size_t i = 0; i < count; ++i) {
+            formatLine(out, i);
+        }
+        return;
+    }
+    out.flush();
+    NoSink noSink;
+    const std::size_t capacity = (kChunkLines + 1) * LineBuffer::kLongestLine;
+    LineBuffer mine(noSink, capacity), theirs(noSink, capacity);
+    const auto formatChunk = [&](std::size_t first, LineBuffer& chunk) {
+        chunk.clear();
+        const std::size_t last = std::min(count, first + kChunkLines);
+        for (std::size_t i = first; i < last; ++i) {
+            formatLine(chunk, i);
+        }
+    };
+    const auto hand = [&](const LineBuffer& chunk) {
+        out.direct(std::string_view(chunk.data(), chunk.size()));
+    };
+    for (std::size_t first = 0; first < count && out.ok(); first += 2 * kChunkLines) {
+        const std::size_t next = first + kChunkLines;
+        // The future waits for the helper in its destructor, on every path (an
+        // exception included), before the chunks go out of scope.
+        std::future<void> helper;
+        if (next < count) {
+            helper = std::async(std::launch::async, [&] { formatChunk(next, theirs); });
+        }
+        formatChunk(first, mine);
+        hand(mine);
+        if (helper.valid()) {
+            helper.get();
+            hand(theirs);
+        }
+    }
+}
 
 // The labels a run of facets is written under: its "o", "g" and "usemtl" lines.
 struct Labels {
@@ -191,31 +254,41 @@ void writeVertexLine(LineBuffer& out, const char (&keyword)[N],
 
 }  // namespace
 
-bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
-    LineBuffer out(sink);
+MergedObjWriter::MergedObjWriter(ByteSink& sink) : sink_(sink) {}
+
+bool MergedObjWriter::writePositions(const RefinedMesh& mesh) {
+    LineBuffer out(sink_);
     for (const std::string& library : mesh.materialLibraries) {
         writeTextLine(out, "mtllib", library);
     }
     for (const auto& p : mesh.positions) {
         writeVertexLine(out, "v ", {p.x, p.y, p.z});
     }
+    ok_ = out.flush() && ok_;
+    return ok_;
+}
+
+bool MergedObjWriter::writeRest(const RefinedMesh& mesh) {
+    if (!ok_) {
+        return false;
+    }
     if (mesh.textured && (mesh.textureCorners.size() != mesh.positionCorners.size() ||
                           (!mesh.facetTextured.empty() &&
                            mesh.facetTextured.size() != mesh.positionCorners.size() / 4))) {
-        return false;  // never write a facet line that names no texture coordinate
+        return ok_ = false;  // never write a facet line that names no texture coordinate
     }
+    LineBuffer out(sink_);
     if (mesh.textured) {
-        for (const auto& t : mesh.uvs) {
-            writeVertexLine(out, "vt ", {t.x, t.y});
-        }
+        writeLines(out, mesh.uvs.size(), [&](LineBuffer& lines, std::size_t i) {
+            writeVertexLine(lines, "vt ", {mesh.uvs[i].x, mesh.uvs[i].y});
+        });
     }
     const std::size_t facets = mesh.facetCount();
     if (mesh.facetMaterials.size() != facets && mesh.facetObjects.size() != facets &&
         mesh.facetGroups.size() != facets) {
-        for (std::size_t f = 0; f < facets; ++f) {
-            writeFacet(out, mesh, f);
-        }
-        return out.flush();
+        writeLines(out, facets,
+                   [&](LineBuffer& lines, std::size_t f) { writeFacet(lines, mesh, f); });
+        return ok_ = out.flush();
     }
     // A label line is written where the label changes. A run without an object
     // (group) gets no line: OBJ has none that takes one back.
@@ -239,11 +312,16 @@ bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
             writeTextLine(out, "usemtl", mesh.materialNames[labels.material]);
         }
         written = labels;
-        for (std::size_t i = runs.starts[r]; i < runs.starts[r + 1]; ++i) {
-            writeFacet(out, mesh, runs.order[i]);
-        }
+        const std::uint32_t* run = runs.order.data() + runs.starts[r];
+        writeLines(out, runs.starts[r + 1] - runs.starts[r],
+                   [&](LineBuffer& lines, std::size_t i) { writeFacet(lines, mesh, run[i]); });
     }
-    return out.flush();
+    return ok_ = out.flush();
+}
+
+bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
+    MergedObjWriter writer(sink);
+    return writer.writePositions(mesh) && writer.writeRest(mesh);
 }
 
 bool writeMergedObjFile(const RefinedMesh& mesh, const char* path, Diagnostics& diagnostics) {

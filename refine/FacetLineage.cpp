@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include <CGAL/boost/graph/graph_traits_Polyhedron_3.h>
+
 namespace faceloom {
 
 namespace {
@@ -27,8 +29,9 @@ std::size_t uniquePlace(CornerAt cornerAt, std::size_t count, std::size_t id) {
 
 }  // namespace
 
-FacetLineage::FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side side) {
-    if (surface.size_of_facets() != mesh.faceCount ||
+template <class Surface>
+FacetLineage::FacetLineage(const Surface& surface, const ObjMesh& mesh, Side side) {
+    if (num_faces(surface) != mesh.faceCount ||
         mesh.cornerCount > std::numeric_limits<std::uint32_t>::max()) {
         invalidate();
         return;
@@ -38,15 +41,15 @@ FacetLineage::FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side 
 
     std::vector<std::size_t> actual;
     std::uint32_t face = 0;
-    for (auto f = surface.facets_begin(); f != surface.facets_end(); ++f, ++face) {
+    for (const auto f : faces(surface)) {
         const ObjMesh::FaceCorners corners = mesh.faceCorners(face);
         const std::size_t n = corners.size();
         actual.clear();
-        auto h = f->halfedge();
+        auto h = halfedge(f, surface);
         do {
-            actual.push_back(vertexIndex(surface, h->vertex()));
-            h = h->next();
-        } while (h != f->halfedge());
+            actual.push_back(vertexIndex(surface, target(h, surface)));
+            h = next(h, surface);
+        } while (h != halfedge(f, surface));
         if (actual.size() != n || n == 0) {
             invalidate();
             return;
@@ -69,6 +72,7 @@ FacetLineage::FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side 
             faceCycles_.push_back(static_cast<std::uint32_t>(expected(c)));
         }
         faceBase_[face] = mesh.faceStarts[face];
+        ++face;
     }
     faceBase_[mesh.faceCount] = mesh.cornerCount;
 }
@@ -82,20 +86,22 @@ void FacetLineage::invalidate() {
     corners_ = {};
 }
 
-void FacetLineage::beforeStep(const Polyhedron& surface) {
-    oldVertices_ = surface.size_of_vertices();
-    oldFacets_ = surface.size_of_facets();
+template <class Surface>
+void FacetLineage::beforeStep(const Surface& surface) {
+    oldVertices_ = num_vertices(surface);
+    oldFacets_ = num_faces(surface);
 }
 
-void FacetLineage::afterStep(const Polyhedron& surface) {
+template <class Surface>
+void FacetLineage::afterStep(const Surface& surface) {
     if (!valid_) {
         return;
     }
     // Slots and vertex indices are kept in 32 bits.
-    const std::size_t newFacets = surface.size_of_facets();
-    const std::size_t firstFacetVertex = surface.size_of_vertices() - oldFacets_;
+    const std::size_t newFacets = num_faces(surface);
+    const std::size_t firstFacetVertex = num_vertices(surface) - oldFacets_;
     if (newFacets > std::numeric_limits<std::uint32_t>::max() ||
-        surface.size_of_vertices() > std::numeric_limits<std::uint32_t>::max() ||
+        num_vertices(surface) > std::numeric_limits<std::uint32_t>::max() ||
         firstFacetVertex < oldVertices_) {
         invalidate();
         return;
@@ -108,11 +114,11 @@ void FacetLineage::afterStep(const Polyhedron& surface) {
     };
 
     std::size_t i = 0;
-    for (auto facet = surface.facets_begin(); facet != surface.facets_end(); ++facet, ++i) {
+    for (const auto facet : faces(surface)) {
         std::uint32_t* ids = &newCorners[4 * i];
-        auto h = facet->halfedge();
-        for (int a = 0; a < 4; ++a, h = h->next()) {
-            ids[a] = static_cast<std::uint32_t>(vertexIndex(surface, h->vertex()));
+        auto h = halfedge(facet, surface);
+        for (int a = 0; a < 4; ++a, h = next(h, surface)) {
+            ids[a] = static_cast<std::uint32_t>(vertexIndex(surface, target(h, surface)));
         }
         // All refined facets are quadrilaterals with exactly one old vertex, and the
         // parent's facet vertex opposite it, edge vertices in between.
@@ -122,7 +128,7 @@ void FacetLineage::afterStep(const Polyhedron& surface) {
                 r = (r == 4) ? a : 5;  // 5: more than one old vertex
             }
         }
-        if (h != facet->halfedge() || r >= 4 || ids[(r + 2) % 4] < firstFacetVertex ||
+        if (h != halfedge(facet, surface) || r >= 4 || ids[(r + 2) % 4] < firstFacetVertex ||
             !isEdgeVertex(ids[(r + 1) % 4]) || !isEdgeVertex(ids[(r + 3) % 4])) {
             invalidate();
             return;
@@ -142,6 +148,7 @@ void FacetLineage::afterStep(const Polyhedron& surface) {
             }
             newSlots[i] = static_cast<std::uint32_t>(slot);
         }
+        ++i;
     }
     if (!refined_ &&
         !placeFirstStepChildren(newCorners, newRotations, firstFacetVertex, newSlots)) {
@@ -242,5 +249,12 @@ std::vector<std::uint32_t> FacetLineage::inputFaces() const {
     }
     return faces;
 }
+
+template FacetLineage::FacetLineage(const Polyhedron&, const ObjMesh&, Side);
+template FacetLineage::FacetLineage(const SurfaceMesh&, const ObjMesh&, Side);
+template void FacetLineage::beforeStep(const Polyhedron&);
+template void FacetLineage::beforeStep(const SurfaceMesh&);
+template void FacetLineage::afterStep(const Polyhedron&);
+template void FacetLineage::afterStep(const SurfaceMesh&);
 
 }  // namespace faceloom

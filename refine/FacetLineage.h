@@ -6,6 +6,7 @@
 
 #include "builders/Polyhedron.h"
 #include "mesh/ObjMesh.h"
+#include "refine/SurfaceMesh.h"
 
 namespace faceloom {
 
@@ -33,14 +34,20 @@ struct RefinementRules;
 // per facet in facet order; each new facet has four corners: one old vertex, an edge
 // vertex, its parent's facet vertex (opposite the old one) and another edge vertex.
 // Every step checks this and that the slots come out one to one; when anything
-// differs the lineage turns invalid rather than guessing.
+// differs the lineage turns invalid rather than guessing. A Surface_mesh refined by
+// CGAL's PQQ host lays its items out the same way.
+//
+// Works on either surface type (Polyhedron or SurfaceMesh), through CGAL's graph
+// interface.
 class FacetLineage {
 public:
     // Which index of the record's corners the surface was built from.
     enum class Side { kPositions, kTexture };
 
-    // Starts on a surface that was just built from `mesh`, facet k from face k.
-    FacetLineage(const Polyhedron& surface, const ObjMesh& mesh, Side side);
+    // Starts on a surface that was just built from `mesh`, facet k from face k (or an
+    // index-preserving copy of one).
+    template <class Surface>
+    FacetLineage(const Surface& surface, const ObjMesh& mesh, Side side);
 
     bool valid() const { return valid_; }
     // Per facet, in the surface's facet order, once refined at least one step:
@@ -60,8 +67,12 @@ private:
     // size, and after it, to name the new facets.
     friend void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps,
                               const RefinementRules& rules);
-    void beforeStep(const Polyhedron& surface);
-    void afterStep(const Polyhedron& surface);
+    friend void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, int steps,
+                              const RefinementRules& rules);
+    template <class Surface>
+    void beforeStep(const Surface& surface);
+    template <class Surface>
+    void afterStep(const Surface& surface);
     void invalidate();
     // Gives each child of the first step (its corners and rotation as afterStep read
     // them) its slot, in time linear in the faces' corners. False when a child's old

@@ -3,6 +3,7 @@
 #include <CGAL/Subdivision_method_3/subdivision_masks_3.h>
 
 #include "builders/Polyhedron.h"
+#include "refine/FacePointCachingMask.h"
 #include "refine/RefinementRules.h"
 
 namespace faceloom {
@@ -15,9 +16,12 @@ namespace faceloom {
 // edge point, and the new place of the edge's target vertex (every border vertex is
 // the target of one border edge's inner halfedge, and no other rule moves it). So the
 // rules that keep vertices in place all live in border_node.
+//
+// Given a cache of face points, it computes each face point once per step
+// (FacePointCachingMask), with the same result.
 template <class Mesh>
-class SubdivisionMask : public CGAL::CatmullClark_mask_3<Mesh> {
-    using CatmullClark = CGAL::CatmullClark_mask_3<Mesh>;
+class SubdivisionMask : public FacePointCachingMask<Mesh> {
+    using CatmullClark = FacePointCachingMask<Mesh>;
     using Linear = CGAL::Linear_mask_3<Mesh>;
 
 public:
@@ -25,11 +29,12 @@ public:
     using typename CatmullClark::Point;
     using typename CatmullClark::vertex_descriptor;
 
-    SubdivisionMask(Mesh* mesh, const RefinementRules& rules)
-        : CatmullClark(mesh, get(CGAL::vertex_point, *mesh)), rules_(rules) {}
+    SubdivisionMask(Mesh* mesh, const RefinementRules& rules,
+                    std::vector<Point>* facePoints = nullptr)
+        : CatmullClark(mesh, facePoints), rules_(rules) {}
 
     // face_node: the centroid under both rules (CGAL's Catmull-Clark mask inherits it
-    // from the linear one).
+    // from the linear one), cached or not.
 
     void edge_node(halfedge_descriptor edge, Point& point) {
         if (rules_.linear) {

@@ -4,36 +4,52 @@
 #include <cstdint>
 #include <string>
 
+#include <CGAL/boost/graph/graph_traits_Polyhedron_3.h>
+
 #include "output/MaterialLibraryPath.h"
 
 namespace faceloom {
 
-void takePositions(const Polyhedron& surface, FacetLineage* lineage, RefinedMesh& mesh) {
+namespace {
+
+const Kernel::Point_3& pointOf(const Polyhedron&, Polyhedron::Vertex_const_handle v) {
+    return v->point();
+}
+
+const Kernel::Point_3& pointOf(const SurfaceMesh& surface, SurfaceMesh::Vertex_index v) {
+    return surface.point(v);
+}
+
+}  // namespace
+
+template <class Surface>
+void takePositions(const Surface& surface, FacetLineage* lineage, RefinedMesh& mesh) {
     mesh = RefinedMesh{};
-    mesh.positions.reserve(surface.size_of_vertices());
-    for (auto v = surface.vertices_begin(); v != surface.vertices_end(); ++v) {
-        const auto& p = v->point();
+    mesh.positions.reserve(num_vertices(surface));
+    for (const auto v : vertices(surface)) {
+        const auto& p = pointOf(surface, v);
         mesh.positions.push_back({p.x(), p.y(), p.z()});
     }
 
     // After a refinement step every facet is a quadrilateral.
-    const std::size_t cornerCount = 4 * surface.size_of_facets();
+    const std::size_t cornerCount = 4 * num_faces(surface);
     if (lineage != nullptr && lineage->valid() && lineage->corners().size() == cornerCount) {
         mesh.positionCorners = lineage->releaseCorners();
         return;
     }
     mesh.positionCorners.reserve(cornerCount);
-    for (auto f = surface.facets_begin(); f != surface.facets_end(); ++f) {
-        auto h = f->halfedge();
-        for (int a = 0; a < 4; ++a, h = h->next()) {
+    for (const auto f : faces(surface)) {
+        auto h = halfedge(f, surface);
+        for (int a = 0; a < 4; ++a, h = next(h, surface)) {
             mesh.positionCorners.push_back(
-                static_cast<std::uint32_t>(vertexIndex(surface, h->vertex())));
+                static_cast<std::uint32_t>(vertexIndex(surface, target(h, surface))));
         }
     }
 }
 
-bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
-                 const FacetPairing& pairing, RefinedMesh& mesh) {
+template <class Surface>
+bool takeTexture(const Surface& surface, const FacetLineage& lineage, const FacetPairing& pairing,
+                 RefinedMesh& mesh) {
     const std::size_t facets = pairing.facetCount();
     if (!lineage.valid() || !pairing.valid() || lineage.slots().size() != facets ||
         lineage.corners().size() != 4 * facets || mesh.positionCorners.size() != 4 * facets) {
@@ -48,9 +64,9 @@ bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
             mesh.textureCorners[4 * p + a] = ids[pairing.textureCorner(p, a, rotation)];
         }
     }
-    mesh.uvs.reserve(surface.size_of_vertices());
-    for (auto v = surface.vertices_begin(); v != surface.vertices_end(); ++v) {
-        mesh.uvs.push_back({v->point().x(), v->point().y()});
+    mesh.uvs.reserve(num_vertices(surface));
+    for (const auto v : vertices(surface)) {
+        mesh.uvs.push_back({pointOf(surface, v).x(), pointOf(surface, v).y()});
     }
     mesh.textured = true;
     return true;
@@ -87,11 +103,23 @@ bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char
     return true;
 }
 
-bool isFinite(const RefinedMesh& mesh, const std::string& sourcePath, Diagnostics& diagnostics) {
+void takeTexturedFacets(const std::vector<bool>& textured, const FacetLineage& lineage,
+                        RefinedMesh& mesh) {
+    if (!textured.empty()) {
+        for (std::uint32_t face : lineage.inputFaces()) {
+            mesh.facetTextured.push_back(textured[face]);
+        }
+    }
+}
+
+bool isFinite(const RefinedMesh& mesh, const std::string& sourcePath, Diagnostics* diagnostics) {
     const auto report = [&](const char* part) {
-        diagnostics.error("ERROR : The refined " + std::string(part) + " of [" + sourcePath +
-                          "] overflow single precision (its numbers are too close to 3.4e38 to "
-                          "refine): nothing written");
+        if (diagnostics == nullptr) {
+            return false;
+        }
+        diagnostics->error("ERROR : The refined " + std::string(part) + " of [" + sourcePath +
+                           "] overflow single precision (its numbers are too close to 3.4e38 to "
+                           "refine): nothing written");
         return false;
     };
     for (const auto& p : mesh.positions) {
@@ -106,5 +134,12 @@ bool isFinite(const RefinedMesh& mesh, const std::string& sourcePath, Diagnostic
     }
     return true;
 }
+
+template void takePositions(const Polyhedron&, FacetLineage*, RefinedMesh&);
+template void takePositions(const SurfaceMesh&, FacetLineage*, RefinedMesh&);
+template bool takeTexture(const Polyhedron&, const FacetLineage&, const FacetPairing&,
+                          RefinedMesh&);
+template bool takeTexture(const SurfaceMesh&, const FacetLineage&, const FacetPairing&,
+                          RefinedMesh&);
 
 }  // namespace faceloom

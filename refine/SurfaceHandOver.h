@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "builders/Polyhedron.h"
 #include "console/Diagnostics.h"
@@ -19,14 +20,17 @@ namespace faceloom {
 // Takes the positions and the position index of every facet corner. The corners are
 // taken over from `lineage` when it is given and valid (it has read them already),
 // otherwise read by a walk over the surface.
-void takePositions(const Polyhedron& surface, FacetLineage* lineage, RefinedMesh& mesh);
+// Both take either surface type (Polyhedron or SurfaceMesh).
+template <class Surface>
+void takePositions(const Surface& surface, FacetLineage* lineage, RefinedMesh& mesh);
 
 // Takes the texture coordinates and gives every corner taken by takePositions the
 // texture index that lies over it, found through the facets' common descent. False
 // (and the mesh left untextured) when the texture surface does not pair with the
 // position surface facet for facet.
-bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
-                 const FacetPairing& pairing, RefinedMesh& mesh);
+template <class Surface>
+bool takeTexture(const Surface& surface, const FacetLineage& lineage, const FacetPairing& pairing,
+                 RefinedMesh& mesh);
 
 // Takes the material libraries of `faces` (their paths rewritten to name the same
 // files from the directory of `outputPath`) and gives every facet the material, the
@@ -35,10 +39,15 @@ bool takeTexture(const Polyhedron& surface, const FacetLineage& lineage,
 bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char* outputPath,
                    RefinedMesh& mesh);
 
-// True when every number of `mesh` is finite; otherwise reports which (positions or
-// texture coordinates of the file at `sourcePath`) are not. Single-precision arithmetic
-// overflows when refining coordinates near float's limit (about 1e37 and up), and a
-// file must never carry the result.
-bool isFinite(const RefinedMesh& mesh, const std::string& sourcePath, Diagnostics& diagnostics);
+// Marks the facets of faces without texture (`textured`: per face, empty when every
+// face has texture) to be written without it.
+void takeTexturedFacets(const std::vector<bool>& textured, const FacetLineage& lineage,
+                        RefinedMesh& mesh);
+
+// True when every number of `mesh` is finite; otherwise reports to `diagnostics`, when
+// given, which (positions or texture coordinates of the file at `sourcePath`) are not.
+// Single-precision arithmetic overflows when refining coordinates near float's limit
+// (about 1e37 and up), and a file must never carry the result.
+bool isFinite(const RefinedMesh& mesh, const std::string& sourcePath, Diagnostics* diagnostics);
 
 }  // namespace faceloom

@@ -15,4 +15,14 @@ void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps,
     }
 }
 
+void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, int steps,
+                   const RefinementRules& rules) {
+    reserveForSteps(surface, steps);
+    for (int i = 0; i < steps; ++i) {
+        lineage.beforeStep(surface);
+        refineOneStep(surface, rules);
+        lineage.afterStep(surface);
+    }
+}
+
 }  // namespace faceloom

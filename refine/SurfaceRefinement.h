@@ -12,4 +12,9 @@ namespace faceloom {
 void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps,
                    const RefinementRules& rules);
 
+// The same on a Surface_mesh, the faster and leaner of the two, with room for all
+// steps reserved before the first.
+void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, int steps,
+                   const RefinementRules& rules);
+
 }  // namespace faceloom

@@ -34,7 +34,7 @@ struct Cost {
 // the builders add when they repair a file (a small part of the corners, in practice).
 struct MemoryTable {
     // The program, its libraries, stacks and the allocator's own room.
-    Cost base{8u << 20, 16u << 20};
+    Cost base{6u << 20, 16u << 20};
     // The input record, per "v", "vt", face corner and face.
     Cost recordPosition{12, 12};
     Cost recordUv{8, 8};
@@ -45,12 +45,14 @@ struct MemoryTable {
     // written, but never refined, so it costs the same at any number of steps.
     Cost unusedVertex{120, 115};
     // One refined surface (the positions, or the texture layout) at the peak of its
-    // last step: per refined vertex, per edge the last step refines, per refined
-    // facet. It reserves room for the step's new items and copies its arrays there,
-    // and the refinement and the facet lineage keep tables beside it.
-    Cost surfaceVertex{110, 230};
+    // last step (the resident rows, and the base, refitted to the sweep of
+    // MemoryBudgetTest once the refinement ran on a Surface_mesh copy, which holds
+    // less than the Polyhedron_3 the rest was measured on): per refined vertex, per edge the last
+    // step refines, per refined facet. It reserves room for the step's new items and copies its
+    // arrays there, and the refinement and the facet lineage keep tables beside it.
+    Cost surfaceVertex{60, 230};
     Cost surfaceEdge{0, 560};
-    Cost surfaceFacet{170, 0};
+    Cost surfaceFacet{90, 0};
     // The refined mesh handed to the writer: per refined position, texture coordinate
     // and facet (four corner indices per side, the pairing of the two sides, and the
     // facet's material).
@@ -59,8 +61,10 @@ struct MemoryTable {
     Cost handOverFacetCorners{16, 16};
     Cost handOverPairing{5, 5};
     Cost handOverMaterial{16, 16};  // the facet's material, its face, and its place in its group
-    // The writer's line buffer.
-    Cost writerBuffer{1u << 20, 1u << 20};
+    // The writer's line buffer, and the two chunks it formats on two threads.
+    Cost writerBuffer{2u << 20, 5u << 20};
+    // A second thread refining the texture: its stack and its allocator arena.
+    Cost secondThread{1u << 20, 72u << 20};
     // Loading, per byte of the file: the text, and the copies the parser makes of a
     // line (one line may be the whole file); measured at 2.9 to 3.5 times the size
     // for files of positions and for one long line.
@@ -268,7 +272,7 @@ std::string availableText(const MemoryAmounts& need, const MemoryAmounts& availa
 
 }  // namespace
 
-MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps) {
+MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps, SurfaceOverlap overlap) {
     MemoryAmounts need;
     charge(need, 1, kTable.base);
     charge(need, mesh.vertexCount, kTable.recordPosition);
@@ -292,7 +296,14 @@ MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps) {
         // The texture side is refined while the positions' hand-over is held.
         const SideCounts texture = countSide(mesh, true, mesh.uvCount);
         std::uint64_t refinedUvs = 0;
-        surface = larger(surface, surfaceMemory(mesh, texture, steps, refinedUvs));
+        const MemoryAmounts layout = surfaceMemory(mesh, texture, steps, refinedUvs);
+        if (overlap == SurfaceOverlap::kBothAtOnce) {
+            // Both refined surfaces at once, and the second thread's stack and heap.
+            surface.resident += layout.resident + kTable.secondThread.resident;
+            surface.addressSpace += layout.addressSpace + kTable.secondThread.address;
+        } else {
+            surface = larger(surface, layout);
+        }
         charge(need, texture.unusedVertices, kTable.unusedVertex);
         charge(need, refinedUvs + texture.unusedVertices, kTable.handOverUv);
         charge(need, facets, kTable.handOverFacetCorners);
@@ -304,6 +315,12 @@ MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps) {
     need.resident += surface.resident;
     need.addressSpace += surface.addressSpace;
     return need;
+}
+
+SurfaceOverlap chooseOverlap(const ObjMesh& mesh, int steps, const MemoryAmounts& available) {
+    return fits(estimateRunMemory(mesh, steps, SurfaceOverlap::kBothAtOnce), available)
+               ? SurfaceOverlap::kBothAtOnce
+               : SurfaceOverlap::kOneAtATime;
 }
 
 MemoryAmounts estimateLoadMemory(std::uint64_t fileBytes) {

@@ -22,10 +22,18 @@ struct MemoryAmounts {
     std::uint64_t addressSpace = 0;  // virtual memory, which some limits count instead
 };
 
+// How the two surfaces are refined: both at once on two threads (faster, more
+// memory), or one after the other, only one refined surface alive at a time.
+enum class SurfaceOverlap { kOneAtATime, kBothAtOnce };
+
 // An upper bound of the peak memory of refining `mesh` by `steps` steps and writing
 // the result, summed from what each part holds at the peak (see the table in
 // MemoryBudget.cpp).
-MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps);
+MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps,
+                                SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime);
+
+// Both at once when that fits in `available`, else one at a time.
+SurfaceOverlap chooseOverlap(const ObjMesh& mesh, int steps, const MemoryAmounts& available);
 
 // An upper bound of the peak memory of loading an OBJ file of `fileBytes` bytes.
 MemoryAmounts estimateLoadMemory(std::uint64_t fileBytes);
@@ -39,8 +47,8 @@ std::uint64_t loadableBytes(const MemoryAmounts& available);
 // where nothing limits it or it can't be read. /proc and /sys are read under `root`.
 MemoryAmounts availableMemory(const std::string& root = "/");
 
-// The "ERROR : ..." line for a refinement by `steps` steps that doesn't fit, or ""
-// when it does.
+// The "ERROR : ..." line for a refinement by `steps` steps that doesn't fit even one
+// surface at a time, or "" when it does.
 std::string memoryRefusal(const ObjMesh& mesh, int steps, const MemoryAmounts& available);
 
 // The "ERROR : ..." line for an input that can't be loaded: of `bytes` bytes when

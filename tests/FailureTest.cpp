@@ -206,7 +206,7 @@ TEST(FailureTest, RefinementTooLargeIsRefusedBeforeAnyWork) {
     test::TempDir dir;
     const std::string input = dir.file("grid.obj"), out = dir.file("out.obj");
     test::writeFile(input, quadGrid(100));  // 10000 quads: 41 million facets at 6 steps
-    test::RunResult r = runLimited("ulimit -v 1000000", {"6", input, out});
+    test::RunResult r = runLimited("ulimit -v 600000", {"6", input, out});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");  // refused before any phase began
     EXPECT_EQ(
@@ -217,7 +217,7 @@ TEST(FailureTest, RefinementTooLargeIsRefusedBeforeAnyWork) {
     EXPECT_NE(r.err.find("at most 3 steps fit\n"), std::string::npos) << r.err;
     EXPECT_FALSE(test::fileExists(out));
     // What it says fits does fit.
-    EXPECT_EQ(runLimited("ulimit -v 1000000", {"3", input, out}).status, 0);
+    EXPECT_EQ(runLimited("ulimit -v 600000", {"3", input, out}).status, 0);
 }
 
 TEST(FailureTest, MemoryRunningOutIsReportedCleanly) {
@@ -239,7 +239,7 @@ TEST(FailureTest, MemoryRunningOutIsReportedCleanly) {
 }
 
 TEST(FailureTest, MemoryRefusalMessage) {
-    const ObjMesh grid = ObjMesh::fromText(quadGrid(10));  // 400 corners
+    const ObjMesh grid = ObjMesh::fromText(quadGrid(20));  // 1600 corners
     MemoryAmounts plenty{kUnlimited, kUnlimited};
     EXPECT_EQ(memoryRefusal(grid, 6, plenty), "");
     const MemoryAmounts need4 = estimateRunMemory(grid, 4);
@@ -256,6 +256,20 @@ TEST(FailureTest, MemoryRefusalMessage) {
     const std::uint64_t fixed = estimateRunMemory(grid, 1).resident;
     EXPECT_GT(estimateRunMemory(grid, 6).resident - fixed,
               3 * (estimateRunMemory(grid, 5).resident - fixed));
+}
+
+TEST(FailureTest, BothSurfacesAtOnceOnlyWhenTheyFit) {
+    const ObjMesh grid = ObjMesh::fromText(quadGrid(10));
+    const MemoryAmounts one = estimateRunMemory(grid, 5, SurfaceOverlap::kOneAtATime);
+    const MemoryAmounts both = estimateRunMemory(grid, 5, SurfaceOverlap::kBothAtOnce);
+    EXPECT_GT(both.resident, one.resident);
+    EXPECT_GT(both.addressSpace, one.addressSpace);
+    EXPECT_EQ(chooseOverlap(grid, 5, both), SurfaceOverlap::kBothAtOnce);
+    EXPECT_EQ(chooseOverlap(grid, 5, {both.resident - 1, kUnlimited}), SurfaceOverlap::kOneAtATime);
+    EXPECT_EQ(chooseOverlap(grid, 5, {kUnlimited, both.addressSpace - 1}),
+              SurfaceOverlap::kOneAtATime);
+    // Memory for one surface at a time is still enough to run.
+    EXPECT_EQ(memoryRefusal(grid, 5, one), "");
 }
 
 }  // namespace
