@@ -37,7 +37,8 @@ std::optional<FacetPairing> refinePositions(SurfaceMesh& surface, const ObjMesh&
     std::optional<FacetPairing> pairing;
     FacetLineage lineage(surface, faces, FacetLineage::Side::kPositions);
     phases.begin("Begin To Subdividing Mesh\n", &PhaseTimes::refinePositions);
-    refineSurface(surface, lineage, steps, positionRules(smoothing));
+    refineSurface(surface, lineage, steps, positionRules(smoothing),
+                  phases.stepsShown("Refining positions", steps));
     phases.finishSteps(steps);
     if (!result.hasOutput) {
         return pairing;

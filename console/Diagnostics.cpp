@@ -3,7 +3,20 @@
 #include <cstdio>
 #include <iostream>
 
+#include <unistd.h>
+
 namespace faceloom {
+
+ConsoleDiagnostics::ConsoleDiagnostics(std::FILE* progressStream)
+    : progressStream_(progressStream), terminal_(::isatty(STDERR_FILENO) == 1) {}
+
+void ConsoleDiagnostics::status(const std::string& line) {
+    if (terminal_) {
+        // Back to the start of the line, the new text, and the rest of the old one
+        // cleared.
+        std::cerr << '\r' << line << "\033[K" << std::flush;
+    }
+}
 
 void ConsoleDiagnostics::progress(const std::string& text) {
     std::fputs(text.c_str(), progressStream_);

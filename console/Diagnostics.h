@@ -15,6 +15,10 @@ public:
     virtual void progress(const std::string& text) = 0;
     // One error line for standard error, without its line end.
     virtual void error(const std::string& line) = 0;
+    // A passing line of where a long phase stands, replacing the one before; "" takes
+    // it away. Only a person watching a terminal wants these: logs and tests ignore
+    // them.
+    virtual void status(const std::string& /*line*/) {}
 };
 
 // Progress on standard output (or `progressStream`), flushed at once so that it
@@ -22,13 +26,15 @@ public:
 // errors on standard error.
 class ConsoleDiagnostics : public Diagnostics {
 public:
-    explicit ConsoleDiagnostics(std::FILE* progressStream = stdout)
-        : progressStream_(progressStream) {}
+    explicit ConsoleDiagnostics(std::FILE* progressStream = stdout);
     void progress(const std::string& text) override;
     void error(const std::string& line) override;
+    // Shown on standard error, rewritten in place, when standard error is a terminal.
+    void status(const std::string& line) override;
 
 private:
     std::FILE* progressStream_;
+    bool terminal_;  // standard error is a terminal
 };
 
 }  // namespace faceloom

@@ -33,6 +33,7 @@ void PhaseReporter::finish() {
 }
 
 void PhaseReporter::finishSteps(int steps) {
+    diagnostics_.status("");
     const double seconds = threadCpuSeconds() - cpuStart_;
     char line[96];
     std::snprintf(line, sizeof line, "Finish [%d] Steps In [%f] Second\n", steps, seconds);
@@ -50,6 +51,22 @@ void PhaseReporter::addWallTime(double PhaseTimes::*phase,
         times_->*phase +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
+}
+
+std::function<void(int, std::uint64_t)> PhaseReporter::stepsShown(const char* what, int steps) {
+    return [this, what, steps](int step, std::uint64_t facets) {
+        char count[32];
+        if (facets >= 1000000) {
+            std::snprintf(count, sizeof count, "%.1fM", double(facets) / 1e6);
+        } else if (facets >= 1000) {
+            std::snprintf(count, sizeof count, "%.1fk", double(facets) / 1e3);
+        } else {
+            std::snprintf(count, sizeof count, "%llu", static_cast<unsigned long long>(facets));
+        }
+        char line[128];
+        std::snprintf(line, sizeof line, "%s  step %d/%d  %s facets", what, step, steps, count);
+        diagnostics_.status(line);
+    };
 }
 
 }  // namespace faceloom

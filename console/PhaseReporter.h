@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <functional>
 
 #include "console/Diagnostics.h"
 
@@ -33,6 +35,9 @@ public:
     void begin(const char* line, double PhaseTimes::*phase);
     // Ends the phase begun last: "Finished In [t] Second".
     void finish();
+    // What shows a refinement's steps as they pass ("Refining texture  step 2/4  8.4M
+    // facets"), as a status line that the phase's end takes away.
+    std::function<void(int step, std::uint64_t facets)> stepsShown(const char* what, int steps);
     // Ends a refinement phase: "Finish [steps] Steps In [t] Second".
     void finishSteps(int steps);
 

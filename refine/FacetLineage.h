@@ -65,10 +65,7 @@ public:
 private:
     // refineSurface calls these around each step: before it, to note the surface's
     // size, and after it, to name the new facets.
-    friend void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps,
-                              const RefinementRules& rules);
-    friend void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, int steps,
-                              const RefinementRules& rules);
+    friend struct LineageSteps;
     template <class Surface>
     void beforeStep(const Surface& surface);
     template <class Surface>

@@ -34,7 +34,7 @@ void TextureSide::build(const ObjMesh& faces, const SmoothingOptions& smoothing,
 
 void TextureSide::refine(int steps, PhaseReporter& phases) {
     phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
-    refineSurface(surface, *lineage, steps, rules);
+    refineSurface(surface, *lineage, steps, rules, phases.stepsShown("Refining texture", steps));
     phases.finishSteps(steps);
 }
 
