@@ -33,8 +33,10 @@ void require(bool sound) {
 }
 
 // Reads the written text back: "v x y z", "vt u v" with finite numbers, "f" lines of
-// four corners naming existing, distinct positions (and texture coordinates in range).
-void checkWritten(const std::string& text, bool textured) {
+// four corners naming existing, distinct positions (and, on the facets written with
+// texture, texture coordinates in range).
+void checkWritten(const std::string& text, const RefinedMesh& mesh) {
+    std::size_t facet = 0;
     std::istringstream lines(text);
     std::size_t positions = 0, uvs = 0;
     for (std::string line; std::getline(lines, line);) {
@@ -50,6 +52,9 @@ void checkWritten(const std::string& text, bool textured) {
             }
             ++(keyword == "v" ? positions : uvs);
         } else if (keyword == "f") {
+            const bool textured = line.find('/') != std::string::npos;
+            require(facet < mesh.facetCount());
+            ++facet;
             unsigned long p[4];
             for (int i = 0; i < 4; ++i) {
                 char slash = 0;
@@ -68,6 +73,7 @@ void checkWritten(const std::string& text, bool textured) {
             require(!(fields >> rest));
         }
     }
+    require(facet == mesh.facetCount());
 }
 
 }  // namespace
@@ -86,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (refinement.hasOutput) {
             StringSink sink;
             require(writeMergedObj(refinement.mesh, sink));
-            checkWritten(sink.text, refinement.mesh.textured);
+            checkWritten(sink.text, refinement.mesh);
         }
     } catch (const CGAL::Failure_exception&) {
         // A check inside CGAL failed: what the tool handed it was not what it promised.
