@@ -43,79 +43,67 @@ struct RecordingVisitor : CGAL::Polygon_mesh_processing::Default_orientation_vis
     }
 };
 
-}  // namespace
-
-std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
+// The faces of `mesh` as the polygon soup CGAL orients: points and 0-based index
+// lists. False when they can't be handed over (see orientFaces).
+bool toSoup(const ObjMesh& mesh, std::vector<Kernel::Point_3>& points,
+            std::vector<std::vector<std::size_t>>& polygons) {
     const auto positions = mesh.getPositions();
     const auto faceTypes = mesh.getFaceTypes();
-
-    std::vector<Kernel::Point_3> points;
     points.reserve(mesh.vertexCount);
     for (std::uint32_t i = 0; i < mesh.vertexCount; ++i) {
         points.emplace_back(positions[i].x, positions[i].y, positions[i].z);
     }
-    std::vector<std::vector<std::size_t>> polygons(mesh.faceCount);
+    polygons.resize(mesh.faceCount);
     std::vector<std::uint32_t> indices;
     for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
         if (faceTypes[face].x == kCornersUnread || faceTypes[face].y < 3) {
-            return std::nullopt;
+            return false;
         }
         indices.clear();
         for (const vec2<unsigned int>& corner : mesh.faceCorners(face)) {
             if (corner.x < 1 || corner.x > mesh.vertexCount) {
-                return std::nullopt;
+                return false;
             }
             indices.push_back(corner.x - 1);
         }
         // orient_polygon_soup loops forever on a polygon through one vertex twice.
         if (firstRepeated(indices) != kNoneRepeated) {
-            return std::nullopt;
+            return false;
         }
         polygons[face].assign(indices.begin(), indices.end());
     }
+    return true;
+}
 
-    Changes changes;
-    changes.reversed.assign(mesh.faceCount, false);
-    std::set<std::pair<std::size_t, std::size_t>> nonManifoldEdges;
-    RecordingVisitor visitor;
-    visitor.changes = &changes;
-    visitor.originalCount = points.size();
-    visitor.nonManifoldEdges = &nonManifoldEdges;
-    CGAL::Polygon_mesh_processing::orient_polygon_soup(points, polygons,
-                                                       CGAL::parameters::visitor(visitor));
-    if (!nonManifoldEdges.empty()) {
-        // The orientation leaves an edge of three or more faces as it is, which no
-        // surface can hold: its faces are parted there, each fan of them around the
-        // edge's ends getting positions of its own. CGAL tells no visitor which
-        // position each new one copies, but it only renames corners: the corner's
-        // index before the call names the copied position.
-        const std::vector<std::vector<std::size_t>> before = polygons;
-        CGAL::Polygon_mesh_processing::duplicate_non_manifold_edges_in_polygon_soup(points,
-                                                                                    polygons);
-        changes.duplicateOf.resize(points.size() - mesh.vertexCount);
-        for (std::size_t face = 0; face < polygons.size(); ++face) {
-            if (polygons[face].size() != before[face].size()) {
-                return std::nullopt;
-            }
-            for (std::size_t k = 0; k < polygons[face].size(); ++k) {
-                if (polygons[face][k] != before[face][k]) {
-                    changes.duplicateOf[polygons[face][k] - mesh.vertexCount] = before[face][k];
-                }
+// The orientation leaves an edge of three or more faces as it is, which no surface can
+// hold: its faces are parted there, each fan of them around the edge's ends getting
+// positions of its own. CGAL tells no visitor which position each new one copies, but
+// it only renames corners: the corner's index before the call names the copied
+// position. False when the soup changed otherwise.
+bool partNonManifoldEdges(std::size_t originalCount, std::vector<Kernel::Point_3>& points,
+                          std::vector<std::vector<std::size_t>>& polygons, Changes& changes) {
+    const std::vector<std::vector<std::size_t>> before = polygons;
+    CGAL::Polygon_mesh_processing::duplicate_non_manifold_edges_in_polygon_soup(points, polygons);
+    changes.duplicateOf.resize(points.size() - originalCount);
+    for (std::size_t face = 0; face < polygons.size(); ++face) {
+        if (polygons[face].size() != before[face].size()) {
+            return false;
+        }
+        for (std::size_t k = 0; k < polygons[face].size(); ++k) {
+            if (polygons[face][k] != before[face][k]) {
+                changes.duplicateOf[polygons[face][k] - originalCount] = before[face][k];
             }
         }
     }
+    return true;
+}
 
-    OrientedFaces result{mesh, 0, points.size() - mesh.vertexCount, nonManifoldEdges.size()};
-    result.turnedFaces = static_cast<std::size_t>(
-        std::count(changes.reversed.begin(), changes.reversed.end(), true));
-    if (result.turnedFaces == 0 && result.splitVertices == 0 && result.splitEdges == 0) {
-        return std::nullopt;  // the same faces would be refused again
-    }
-    if (changes.duplicateOf.size() != result.splitVertices ||
-        points.size() > std::numeric_limits<std::uint32_t>::max()) {
-        return std::nullopt;
-    }
-
+// Writes the oriented soup back into `result.mesh`: the points as positions, and each
+// face's corners in the soup's order with the texture index of the corner it came
+// from. False when a corner isn't the change CGAL reported.
+bool fromSoup(const ObjMesh& mesh, const std::vector<Kernel::Point_3>& points,
+              const std::vector<std::vector<std::size_t>>& polygons, const Changes& changes,
+              OrientedFaces& result) {
     boost::shared_array<vec3<float>> newPositions(new vec3<float>[points.size()]);
     for (std::size_t i = 0; i < points.size(); ++i) {
         newPositions[i] = {points[i].x(), points[i].y(), points[i].z()};
@@ -136,7 +124,7 @@ std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
             const vec2<unsigned int>& from = faceCorners[changes.reversed[face] ? n - 1 - k : k];
             const std::size_t index = polygons[face][k];
             if (original(index) != from.x - 1) {
-                return std::nullopt;  // not the change we were told about: don't guess
+                return false;  // not the change we were told about: don't guess
             }
             newCorners[mesh.faceStarts[face] + k] = {static_cast<unsigned int>(index + 1), from.y};
         }
@@ -144,6 +132,42 @@ std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
     result.mesh.positions = newPositions;
     result.mesh.vertexCount = static_cast<std::uint32_t>(points.size());
     result.mesh.corners = newCorners;
+    return true;
+}
+
+}  // namespace
+
+std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
+    std::vector<Kernel::Point_3> points;
+    std::vector<std::vector<std::size_t>> polygons;
+    if (!toSoup(mesh, points, polygons)) {
+        return std::nullopt;
+    }
+    Changes changes;
+    changes.reversed.assign(mesh.faceCount, false);
+    std::set<std::pair<std::size_t, std::size_t>> nonManifoldEdges;
+    RecordingVisitor visitor;
+    visitor.changes = &changes;
+    visitor.originalCount = points.size();
+    visitor.nonManifoldEdges = &nonManifoldEdges;
+    CGAL::Polygon_mesh_processing::orient_polygon_soup(points, polygons,
+                                                       CGAL::parameters::visitor(visitor));
+    if (!nonManifoldEdges.empty() &&
+        !partNonManifoldEdges(mesh.vertexCount, points, polygons, changes)) {
+        return std::nullopt;
+    }
+
+    OrientedFaces result{mesh, 0, points.size() - mesh.vertexCount, nonManifoldEdges.size()};
+    result.turnedFaces = static_cast<std::size_t>(
+        std::count(changes.reversed.begin(), changes.reversed.end(), true));
+    if (result.turnedFaces == 0 && result.splitVertices == 0 && result.splitEdges == 0) {
+        return std::nullopt;  // the same faces would be refused again
+    }
+    if (changes.duplicateOf.size() != result.splitVertices ||
+        points.size() > std::numeric_limits<std::uint32_t>::max() ||
+        !fromSoup(mesh, points, polygons, changes, result)) {
+        return std::nullopt;
+    }
     return result;
 }
 

@@ -169,6 +169,29 @@ struct NameList {
     }
 };
 
+// Reads the corners of a face line (after its keyword) into `corners` and returns the
+// face's form and corner count. An unread face (a first corner of a shape we don't
+// read, or `unreadable`) owns no corners.
+vec2<unsigned int> readFace(std::istringstream& line, bool unreadable, std::uint32_t positionsSoFar,
+                            std::uint32_t uvsSoFar, std::vector<vec2<unsigned int>>& corners) {
+    std::vector<std::string> tokens;
+    for (std::string token; line >> token;) {
+        tokens.push_back(token);
+    }
+    const CornerForm form =
+        unreadable ? kCornersUnread : formOfFirstCorner(tokens.empty() ? std::string() : tokens[0]);
+    vec2<unsigned int> type;
+    type.x = form;
+    if (form != kCornersUnread) {
+        const bool withTexture = (form == kPositionTexture || form == kPositionTextureNormal);
+        for (const std::string& token : tokens) {
+            corners.push_back(scanCorner(token, withTexture, positionsSoFar, uvsSoFar));
+        }
+        type.y = checkedCount(tokens.size());
+    }
+    return type;
+}
+
 }  // namespace
 
 ObjMesh::ObjMesh(const char* path, Diagnostics& diagnostics) : path_(path) {
@@ -243,32 +266,14 @@ void ObjMesh::parse(const std::string& text) {
             readFloats(line, uv, 2, lineName());
             uvList.push_back({uv[0], uv[1]});
         } else if (keyword == "f") {
-            std::vector<std::string> tokens;
-            for (std::string token; line >> token;) {
-                tokens.push_back(token);
-            }
-            CornerForm form = formOfFirstCorner(tokens.empty() ? std::string() : tokens[0]);
             // A NUL byte splits a corner in ways no reader agrees on: rather than guess
             // which corners the line meant, the face is not read.
-            if (std::memchr(lineBytes, '\0', lineLength) != nullptr) {
-                form = kCornersUnread;
-                if (nulFaceLine_ == 0) {
-                    nulFaceLine_ = lineNumber;
-                }
+            const bool nul = std::memchr(lineBytes, '\0', lineLength) != nullptr;
+            if (nul && nulFaceLine_ == 0) {
+                nulFaceLine_ = lineNumber;
             }
-            vec2<unsigned int> type;
-            type.x = form;
-            if (form != kCornersUnread) {
-                const bool withTexture =
-                    (form == kPositionTexture || form == kPositionTextureNormal);
-                const auto positionsSoFar = checkedCount(positionList.size());
-                const auto uvsSoFar = checkedCount(uvList.size());
-                for (const std::string& token : tokens) {
-                    cornerList.push_back(scanCorner(token, withTexture, positionsSoFar, uvsSoFar));
-                }
-                type.y = checkedCount(tokens.size());
-            }
-            faceTypeList.push_back(type);
+            faceTypeList.push_back(readFace(line, nul, checkedCount(positionList.size()),
+                                            checkedCount(uvList.size()), cornerList));
             faceMaterialList.push_back(materials.current);
             faceObjectList.push_back(objects.current);
             faceGroupList.push_back(groups.current);
