@@ -6,63 +6,19 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "builders/InputLimits.h"
-#include "builders/Polyhedron.h"
 #include "builders/RepairingBuild.h"
 #include "builders/TextureLayout.h"
 #include "console/DeferredDiagnostics.h"
 #include "output/MergedObjWriter.h"
 #include "output/OutputFile.h"
-#include "refine/FacetLineage.h"
-#include "refine/FacetPairing.h"
+#include "refine/PositionSide.h"
 #include "refine/SurfaceHandOver.h"
 #include "refine/SurfaceMesh.h"
-#include "refine/SurfaceRefinement.h"
 #include "refine/TextureSide.h"
-#include "refine/UvSmoothing.h"
 
 namespace faceloom {
-
-namespace {
-
-// Refines the built position surface and hands it over, with what each refined facet
-// takes from its face: texture or none, material, object and group.
-std::optional<FacetPairing> refinePositions(SurfaceMesh& surface, const ObjMesh& faces,
-                                            bool withTexture, int steps,
-                                            const SmoothingOptions& smoothing,
-                                            const char* outputName, PhaseReporter& phases,
-                                            Diagnostics& diagnostics, Refinement& result) {
-    std::optional<FacetPairing> pairing;
-    FacetLineage lineage(surface, faces, FacetLineage::Side::kPositions);
-    phases.begin("Begin To Subdividing Mesh\n", &PhaseTimes::refinePositions);
-    refineSurface(surface, lineage, steps, positionRules(smoothing),
-                  phases.stepsShown("Refining positions", steps));
-    phases.finishSteps(steps);
-    if (!result.hasOutput) {
-        return pairing;
-    }
-    phases.quietly(&PhaseTimes::handOver, [&] {
-        takePositions(surface, &lineage, result.mesh);
-        if (withTexture) {
-            pairing.emplace(lineage);
-            takeTexturedFacets(texturedFaces(faces), lineage, result.mesh);
-        }
-        if ((faces.faceMaterials || !faces.materialLibraries.empty() || faces.faceObjects ||
-             faces.faceGroups) &&
-            !takeMaterials(faces, lineage, outputName, result.mesh)) {
-            diagnostics.error(
-                "ERROR : Materials dropped, the refined facets could not be traced to their "
-                "faces [" +
-                std::string(outputName) + "]");
-            result.clean = false;
-        }
-    });
-    return pairing;
-}
-
-}  // namespace
 
 Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& smoothing,
                       const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics,
@@ -99,8 +55,10 @@ Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& s
             std::async(std::launch::async, [&] { texture->refine(steps, texturePhases); });
     }
 
-    const std::optional<FacetPairing> pairing = refinePositions(
-        *positions, faces, withTexture, steps, smoothing, outputName, phases, diagnostics, result);
+    const RefinedPositions refined =
+        refinePositions(*positions, faces, withTexture, steps, smoothing, result.hasOutput,
+                        outputName, phases, diagnostics, result.mesh);
+    result.clean = refined.clean;
     positions.reset();
     // Positions that overflowed are refused below, and never written.
     if (result.hasOutput && positionsReady && isFinite(result.mesh, "", nullptr)) {
@@ -114,8 +72,8 @@ Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& s
         texture->build(faces, smoothing, phases, diagnostics);
         texture->refine(steps, phases);
     }
-    if (withTexture &&
-        !texture->pair(pairing, result.hasOutput, outputName, phases, diagnostics, result.mesh)) {
+    if (withTexture && !texture->pair(refined.pairing, result.hasOutput, outputName, phases,
+                                      diagnostics, result.mesh)) {
         result.clean = false;
     }
     texture.reset();
