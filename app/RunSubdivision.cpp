@@ -61,7 +61,8 @@ Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& s
     result.clean = refined.clean;
     positions.reset();
     // Positions that overflowed are refused below, and never written.
-    if (result.hasOutput && positionsReady && isFinite(result.mesh, "", nullptr)) {
+    const bool positionsFinite = !result.hasOutput || allFinite(result.mesh.positions);
+    if (result.hasOutput && positionsReady && positionsFinite) {
         positionsReady(result.mesh);
     }
 
@@ -77,7 +78,9 @@ Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& s
         result.clean = false;
     }
     texture.reset();
-    if (result.hasOutput && !isFinite(result.mesh, mesh.sourcePath(), &diagnostics)) {
+    if (result.hasOutput && (!positionsFinite || !allFinite(result.mesh.uvs))) {
+        diagnostics.error(overflowError(positionsFinite ? "texture coordinates" : "positions",
+                                        mesh.sourcePath()));
         result.hasOutput = false;
     }
     if (!result.hasOutput) {

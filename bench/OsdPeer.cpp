@@ -21,29 +21,12 @@
 
 #include "console/Diagnostics.h"
 #include "mesh/ObjMesh.h"
+#include "tests/reference/OsdPrimvar.h"
 
 using namespace faceloom;
 using namespace OpenSubdiv;
 
 namespace {
-
-// A value PrimvarRefiner can blend: N floats.
-template <int N>
-struct Primvar {
-    float v[N];
-    void Clear() {
-        for (float& x : v) {
-            x = 0.0f;
-        }
-    }
-    void AddWithWeight(const Primvar& src, float weight) {
-        for (int i = 0; i < N; ++i) {
-            v[i] += weight * src.v[i];
-        }
-    }
-};
-using Point = Primvar<3>;
-using Uv = Primvar<2>;
 
 // Text through one buffer, handed to the file when nearly full.
 class Output {
@@ -58,6 +41,17 @@ public:
         while (*s != '\0') {
             buffer_[used_++] = *s++;
         }
+    }
+    // "keyword x y ..." and a line end.
+    template <int N>
+    void vertexLine(const char* keyword, const Primvar<N>& value) {
+        room();
+        text(keyword);
+        for (float x : value.v) {
+            text(" ");
+            number(x);
+        }
+        text("\n");
     }
     template <class Number>
     void number(Number value) {
@@ -153,24 +147,10 @@ int main(int argc, char** argv) {
     }
     Output out(file.get());
     for (int i = 0; i < last.GetNumVertices(); ++i) {
-        const Point& p = points[i];
-        out.room();
-        out.text("v ");
-        out.number(p.v[0]);
-        out.text(" ");
-        out.number(p.v[1]);
-        out.text(" ");
-        out.number(p.v[2]);
-        out.text("\n");
+        out.vertexLine("v", points[i]);
     }
     for (int i = 0; i < last.GetNumFVarValues(0); ++i) {
-        const Uv& t = uvs[i];
-        out.room();
-        out.text("vt ");
-        out.number(t.v[0]);
-        out.text(" ");
-        out.number(t.v[1]);
-        out.text("\n");
+        out.vertexLine("vt", uvs[i]);
     }
     for (int f = 0; f < last.GetNumFaces(); ++f) {
         const Far::ConstIndexArray verts = last.GetFaceVertices(f);

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "output/FloatFormat.h"
-#include "output/OutputFile.h"
 
 namespace faceloom {
 
@@ -322,16 +321,6 @@ bool MergedObjWriter::writeRest(const RefinedMesh& mesh) {
 bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
     MergedObjWriter writer(sink);
     return writer.writePositions(mesh) && writer.writeRest(mesh);
-}
-
-bool writeMergedObjFile(const RefinedMesh& mesh, const char* path, Diagnostics& diagnostics) {
-    OutputFile file(path);
-    if (!file.open() || !writeMergedObj(mesh, file) || !file.commit()) {
-        diagnostics.error("ERROR : Can't write to [" + std::string(path) +
-                          "]: " + std::strerror(file.error()));
-        return false;
-    }
-    return true;
 }
 
 }  // namespace faceloom

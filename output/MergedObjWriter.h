@@ -1,6 +1,5 @@
 #pragma once
 
-#include "console/Diagnostics.h"
 #include "output/ByteSink.h"
 #include "output/RefinedMesh.h"
 
@@ -34,9 +33,5 @@ private:
     ByteSink& sink_;
     bool ok_ = true;
 };
-
-// Writes `mesh` so into the file at `path` (see OutputFile); reports a failure, with
-// the system's reason, to `diagnostics` and returns false.
-bool writeMergedObjFile(const RefinedMesh& mesh, const char* path, Diagnostics& diagnostics);
 
 }  // namespace faceloom

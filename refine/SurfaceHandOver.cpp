@@ -112,27 +112,28 @@ void takeTexturedFacets(const std::vector<bool>& textured, const FacetLineage& l
     }
 }
 
-bool isFinite(const RefinedMesh& mesh, const std::string& sourcePath, Diagnostics* diagnostics) {
-    const auto report = [&](const char* part) {
-        if (diagnostics == nullptr) {
-            return false;
-        }
-        diagnostics->error("ERROR : The refined " + std::string(part) + " of [" + sourcePath +
-                           "] overflow single precision (its numbers are too close to 3.4e38 to "
-                           "refine): nothing written");
-        return false;
-    };
-    for (const auto& p : mesh.positions) {
+bool allFinite(const std::vector<vec3<float>>& points) {
+    for (const auto& p : points) {
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
-            return report("positions");
-        }
-    }
-    for (const auto& t : mesh.uvs) {
-        if (!std::isfinite(t.x) || !std::isfinite(t.y)) {
-            return report("texture coordinates");
+            return false;
         }
     }
     return true;
+}
+
+bool allFinite(const std::vector<vec2<float>>& points) {
+    for (const auto& t : points) {
+        if (!std::isfinite(t.x) || !std::isfinite(t.y)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string overflowError(const char* part, const std::string& sourcePath) {
+    return "ERROR : The refined " + std::string(part) + " of [" + sourcePath +
+           "] overflow single precision (its numbers are too close to 3.4e38 to refine): "
+           "nothing written";
 }
 
 template void takePositions(const Polyhedron&, FacetLineage*, RefinedMesh&);

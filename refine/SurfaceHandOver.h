@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "builders/Polyhedron.h"
-#include "console/Diagnostics.h"
 #include "output/RefinedMesh.h"
 #include "refine/FacetLineage.h"
 #include "refine/FacetPairing.h"
@@ -44,10 +43,13 @@ bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char
 void takeTexturedFacets(const std::vector<bool>& textured, const FacetLineage& lineage,
                         RefinedMesh& mesh);
 
-// True when every number of `mesh` is finite; otherwise reports to `diagnostics`, when
-// given, which (positions or texture coordinates of the file at `sourcePath`) are not.
-// Single-precision arithmetic overflows when refining coordinates near float's limit
-// (about 1e37 and up), and a file must never carry the result.
-bool isFinite(const RefinedMesh& mesh, const std::string& sourcePath, Diagnostics* diagnostics);
+// Whether every coordinate is finite. Single-precision arithmetic overflows when
+// refining coordinates near float's limit (about 1e37 and up), and a file must never
+// carry the result.
+bool allFinite(const std::vector<vec3<float>>& points);
+bool allFinite(const std::vector<vec2<float>>& points);
+// The refusal when the refined `part` ("positions", "texture coordinates") of the
+// file at `sourcePath` overflowed.
+std::string overflowError(const char* part, const std::string& sourcePath);
 
 }  // namespace faceloom

@@ -17,12 +17,6 @@ using namespace faceloom;
 
 namespace {
 
-std::string write(const RefinedMesh& mesh) {
-    StringSink sink;
-    EXPECT_TRUE(writeMergedObj(mesh, sink));
-    return sink.text;
-}
-
 // The corners the lineage read while naming the facets are the ones a walk over the
 // refined surface gives, in the order CGAL's Wavefront printer lists them (the golden
 // files pin those bytes through the binary); the texture pairs with either.
@@ -50,7 +44,8 @@ TEST(HandOverTest, LineageCornersAreTheSurfacesOwn) {
             EXPECT_EQ(fromLineage.positionCorners, fromWalk.positionCorners) << name << steps;
             ASSERT_TRUE(takeTexture(texture, textureLineage, pairing, fromWalk));
             ASSERT_TRUE(takeTexture(texture, textureLineage, pairing, fromLineage));
-            EXPECT_EQ(write(fromLineage), write(fromWalk)) << name << ", " << steps << " steps";
+            EXPECT_EQ(test::objText(fromLineage), test::objText(fromWalk))
+                << name << ", " << steps << " steps";
         }
     }
 }

@@ -16,12 +16,6 @@ using namespace faceloom;
 
 namespace {
 
-std::string write(const RefinedMesh& mesh) {
-    StringSink sink;
-    EXPECT_TRUE(writeMergedObj(mesh, sink));
-    return sink.text;
-}
-
 std::string streamed(float x, float y, float z) {
     std::ostringstream line;
     line << "v " << double(x) << ' ' << double(y) << ' ' << double(z) << '\n';
@@ -70,7 +64,7 @@ TEST(MergedObjWriterTest, NumbersAreWrittenAsAStreamWritesThem) {
         mesh.positions.push_back({values[i], values[i + 1], values[i + 2]});
         expected += streamed(values[i], values[i + 1], values[i + 2]);
     }
-    EXPECT_EQ(write(mesh), expected);
+    EXPECT_EQ(test::objText(mesh), expected);
 }
 
 // The groups follow the facets' first use of each material, not the materials' own
@@ -83,7 +77,7 @@ TEST(MergedObjWriterTest, MaterialGroupsComeInOrderOfFirstUse) {
     }
     mesh.materialNames = {"first listed", "second listed"};
     mesh.facetMaterials = {1, kNoMaterial, 1, 0};
-    EXPECT_EQ(write(mesh),
+    EXPECT_EQ(test::objText(mesh),
               "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
               "usemtl second listed\nf 1 2 3 4\nf 1 2 3 4\n"
               "f 1 2 3 4\n"

@@ -28,30 +28,13 @@
 
 #include "console/Diagnostics.h"
 #include "mesh/ObjMesh.h"
+#include "tests/reference/OsdPrimvar.h"
 
 using namespace faceloom;
 
 namespace {
 
 using namespace OpenSubdiv;
-
-// A value OpenSubdiv's PrimvarRefiner can blend: N floats.
-template <int N>
-struct Primvar {
-    float v[N];
-    void Clear() {
-        for (float& x : v) {
-            x = 0.0f;
-        }
-    }
-    void AddWithWeight(const Primvar& src, float weight) {
-        for (int i = 0; i < N; ++i) {
-            v[i] += weight * src.v[i];
-        }
-    }
-};
-using Point = Primvar<3>;
-using Uv = Primvar<2>;
 
 struct Settings {
     Sdc::Options::FVarLinearInterpolation uvMode = Sdc::Options::FVAR_LINEAR_NONE;

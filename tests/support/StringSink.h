@@ -1,8 +1,10 @@
 #pragma once
 
+#include <stdexcept>
 #include <string>
 
 #include "output/ByteSink.h"
+#include "output/MergedObjWriter.h"
 
 // Collects the written bytes in memory.
 class StringSink : public faceloom::ByteSink {
@@ -13,3 +15,16 @@ public:
     }
     std::string text;
 };
+
+namespace test {
+
+// The text the writer makes of `mesh`; throws (failing the test) when it refuses.
+inline std::string objText(const faceloom::RefinedMesh& mesh) {
+    StringSink sink;
+    if (!faceloom::writeMergedObj(mesh, sink)) {
+        throw std::runtime_error("the writer refused the mesh");
+    }
+    return sink.text;
+}
+
+}  // namespace test
