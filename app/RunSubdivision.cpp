@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "builders/InputLimits.h"
 #include "builders/RepairingBuild.h"
@@ -23,7 +24,7 @@ namespace faceloom {
 Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& smoothing,
                       const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics,
                       SurfaceOverlap overlap,
-                      const std::function<void(const RefinedMesh&)>& positionsReady) {
+                      const std::function<void(RefinedMesh&)>& positionsReady) {
     Refinement result;
     const std::optional<ObjMesh> simple = simplePolygons(input, diagnostics);
     const ObjMesh& mesh = simple ? *simple : input;
@@ -48,11 +49,19 @@ Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& s
     DeferredDiagnostics textureMessages;
     PhaseReporter texturePhases(textureMessages, phases.times());
     std::future<void> textureRefined;  // waits for the thread in its destructor
+    // The texture's last step makes its surface four times larger: it waits until the
+    // refined positions have left their surface, so that the two largest surfaces
+    // never take memory at the same time. Declared after the future, so that should
+    // this thread leave early, the promise is broken before the future waits: the
+    // texture's get() then throws, and the thread ends without its last step.
+    std::promise<void> positionsReleased;
     const bool together = withTexture && overlap == SurfaceOverlap::kBothAtOnce;
     if (together) {
         texture->build(faces, smoothing, texturePhases, textureMessages);
-        textureRefined =
-            std::async(std::launch::async, [&] { texture->refine(steps, texturePhases); });
+        textureRefined = std::async(
+            std::launch::async, [&, released = positionsReleased.get_future()]() mutable {
+                texture->refine(steps, texturePhases, [&] { released.get(); });
+            });
     }
 
     const RefinedPositions refined =
@@ -60,6 +69,7 @@ Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& s
                         outputName, phases, diagnostics, result.mesh);
     result.clean = refined.clean;
     positions.reset();
+    positionsReleased.set_value();
     // Positions that overflowed are refused below, and never written.
     const bool positionsFinite = !result.hasOutput || allFinite(result.mesh.positions);
     if (result.hasOutput && positionsReady && positionsFinite) {
@@ -109,12 +119,14 @@ bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps,
         std::optional<OutputFile> file;
         std::optional<MergedObjWriter> writer;
         bool writing = false;
-        const auto writePositions = [&](const RefinedMesh& refined) {
+        const auto writePositions = [&](RefinedMesh& refined) {
             phases.quietly(&PhaseTimes::write, [&] {
                 file.emplace(outputPath);
                 writer.emplace(*file);
                 writing = file->open() && writer->writePositions(refined);
             });
+            // Written: their room goes to the texture's last step.
+            std::vector<vec3<float>>().swap(refined.positions);
         };
         const Refinement refinement =
             refineMesh(mesh, steps, smoothing, outputPath, phases, diagnostics,

@@ -29,14 +29,16 @@ struct Refinement {
 // The run up to the writer: builds and refines both surfaces and hands them over,
 // reporting as runSubdivision does. `outputName` only names the output in messages.
 // With kBothAtOnce the texture is refined on a second thread while this one refines
-// the positions and hands them on. `positionsReady`, when given, is called on this
-// thread with the mesh as soon as it holds its positions, facet corners and materials
-// (only when there is output), while the texture may still be refining.
+// the positions and hands them on; its last step waits until the position surface is
+// released. `positionsReady`, when given, is called on this thread with the mesh as
+// soon as it holds its positions, facet corners and materials (only when there is
+// output), while the texture may still be refining; it may take the positions away
+// once it has written them.
 // May throw std::exception (memory exhaustion), also from the second thread, which is
 // always finished by the time this returns or throws.
 Refinement refineMesh(const ObjMesh& mesh, int steps, const SmoothingOptions& smoothing,
                       const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics,
                       SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime,
-                      const std::function<void(const RefinedMesh&)>& positionsReady = {});
+                      const std::function<void(RefinedMesh&)>& positionsReady = {});
 
 }  // namespace faceloom

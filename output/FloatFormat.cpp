@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace faceloom {
 
@@ -37,24 +38,35 @@ char* formatFloat(char* out, float value) {
     // path scales the float to six integer digits with one double multiplication: the
     // float is exact in a double and the result is off by far less than 1e-9, so the
     // rounding to an integer is right unless the fraction is within that of one half,
-    // and those rare near-ties go to the library.
-    if (!std::isfinite(value) || value == 0.0f) {
-        return slowPath(out, value);
+    // and those rare near-ties go to the library. Only integer and plain double
+    // arithmetic is used: floor() and ilogb() are calls into the C library, costlier
+    // here than the rest of the number together.
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    const int biasedExponent = static_cast<int>((bits >> 23) & 0xffu);
+    if (biasedExponent == 0 || biasedExponent == 0xff) {
+        return slowPath(out, value);  // zero, subnormal, infinite or not a number
     }
     const double x = std::fabs(static_cast<double>(value));
-    // floor(log10(x)) is this or one more.
-    int exponent = static_cast<int>(std::floor(std::ilogb(x) * 0.30102999566398120));
+    // floor(log10(x)) is this or one more: floor(e * log10(2)) for the binary
+    // exponent e, as 78913 / 2^18 approximates log10(2) closely enough for any e a
+    // float has. The shift of a negative product rounds down, as floor does.
+    int exponent = ((biasedExponent - 127) * 78913) >> 18;
     double scaled = x * powerOfTen(5 - exponent);
     if (scaled >= 1e6) {
         ++exponent;
         scaled = x * powerOfTen(5 - exponent);
     }
-    const double whole = std::floor(scaled);
-    const double fraction = scaled - whole;
-    if (std::fabs(fraction - 0.5) < 1e-6 || scaled < 99999.0 || scaled >= 1e6) {
+    if (scaled < 99999.0 || scaled >= 1e6) {
         return slowPath(out, value);
     }
-    std::uint32_t digits = static_cast<std::uint32_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    // In range, so the conversion truncates to floor(scaled), exactly.
+    const auto whole = static_cast<std::uint32_t>(scaled);
+    const double fraction = scaled - whole;
+    if (std::fabs(fraction - 0.5) < 1e-6) {
+        return slowPath(out, value);
+    }
+    std::uint32_t digits = whole + (fraction > 0.5 ? 1 : 0);
     if (digits == 1000000) {  // rounded up to the next power of ten
         digits = 100000;
         ++exponent;

@@ -32,9 +32,18 @@ void TextureSide::build(const ObjMesh& faces, const SmoothingOptions& smoothing,
     lineage.emplace(surface, layout.faces(faces), FacetLineage::Side::kTexture);
 }
 
-void TextureSide::refine(int steps, PhaseReporter& phases) {
+void TextureSide::refine(int steps, PhaseReporter& phases,
+                         const std::function<void()>& beforeLastStep) {
     phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
-    refineSurface(surface, *lineage, steps, rules, phases.stepsShown("Refining texture", steps));
+    const StepsShown shown = phases.stepsShown("Refining texture", steps);
+    refineSurface(surface, *lineage, steps, rules, [&](int step, std::uint64_t facets) {
+        if (step == steps && beforeLastStep) {
+            beforeLastStep();
+        }
+        if (shown) {
+            shown(step, facets);
+        }
+    });
     phases.finishSteps(steps);
 }
 

@@ -298,8 +298,17 @@ MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps, SurfaceOverlap o
         std::uint64_t refinedUvs = 0;
         const MemoryAmounts layout = surfaceMemory(mesh, texture, steps, refinedUvs);
         if (overlap == SurfaceOverlap::kBothAtOnce) {
-            // Both refined surfaces at once, and the second thread's stack and heap.
-            surface.resident += layout.resident + kTable.secondThread.resident;
+            // The layout is refined beside the positions up to its last step, which
+            // waits until the refined positions have left their surface: resident,
+            // the larger of the refined positions beside the layout one step short,
+            // and the refined layout. Both surfaces reserve their room for all steps
+            // up front, so both count in full as address space. And the second
+            // thread's stack and heap.
+            std::uint64_t unused = 0;
+            const MemoryAmounts shortOfLast =
+                steps > 1 ? surfaceMemory(mesh, texture, steps - 1, unused) : layout;
+            surface.resident = std::max(surface.resident + shortOfLast.resident, layout.resident) +
+                               kTable.secondThread.resident;
             surface.addressSpace += layout.addressSpace + kTable.secondThread.address;
         } else {
             surface = larger(surface, layout);
