@@ -60,7 +60,9 @@ Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& s
         texture->build(faces, smoothing, texturePhases, textureMessages);
         textureRefined = std::async(
             std::launch::async, [&, released = positionsReleased.get_future()]() mutable {
-                texture->refine(steps, texturePhases, [&] { released.get(); });
+                texture->refine(steps, texturePhases, [&] {
+                    texturePhases.quietly(&PhaseTimes::waitForRoom, [&] { released.get(); });
+                });
             });
     }
 

@@ -13,6 +13,10 @@
 //                                    each, the best of each side; --keep keeps the
 //                                    output files in --dir
 //
+// The columns are wall seconds per phase. With both surfaces at once, the texture's
+// refinement runs beside the positions', and its column leaves out the time its last
+// step waited for the position surface to be released.
+//
 // The torus is a grid of quads with some quads split into triangles and some pairs
 // merged into hexagons; its texture layout is the unrolled grid, so it has seams in
 // both directions. Each run happens in a child process of its own, so that its peak
@@ -219,9 +223,9 @@ void printRow(const Result& r, int steps) {
     std::printf(
         "%11llu %5d | %6.2f %6.2f %7.2f %7.2f %7.2f %6.2f | %7.2f %8.0f %6.0f %8.0f %7.2f\n",
         static_cast<unsigned long long>(r.facets), steps, r.load, p.build, p.refinePositions,
-        p.refineTexture, p.handOver, p.write, r.total, r.peakKiB / 1024.0,
+        p.refineTexture - p.waitForRoom, p.handOver, p.write, r.total, r.peakKiB / 1024.0,
         r.peakKiB * 1024.0 / double(r.facets), double(r.fileBytes) / (1 << 20),
-        r.total / (p.refinePositions + p.refineTexture));
+        r.total / (p.refinePositions + p.refineTexture - p.waitForRoom));
 }
 
 #ifdef FACELOOM_OSD_PEER

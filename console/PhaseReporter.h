@@ -12,7 +12,8 @@ namespace faceloom {
 struct PhaseTimes {
     double build = 0;  // building both surfaces
     double refinePositions = 0;
-    double refineTexture = 0;
+    double refineTexture = 0;  // with the time its last step waited for room
+    double waitForRoom = 0;    // that wait, for the texture's last step to have room
     double handOver = 0;  // from the refined surfaces to the writer's input
     double write = 0;
 };

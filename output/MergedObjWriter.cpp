@@ -86,8 +86,10 @@ public:
 };
 
 // Writes lines [0, count) with formatLine(buffer, i), in order, through `out`. The
-// lines are formatted in chunks, every other chunk by a helper thread while this one
-// formats the chunk before it: the same bytes, in about half the time on two cores.
+// lines are formatted in chunks: the even chunks by this thread, the odd ones by a
+// helper thread, each into a buffer of its own, and handed on in order. The helper
+// has two buffers, so that it formats the next odd chunk while this thread hands on
+// the last one: the same bytes, in about half the time on two cores.
 template <class FormatLine>
 void writeLines(LineBuffer& out, std::size_t count, const FormatLine& formatLine) {
     if (count <= kChunkLines) {
@@ -99,7 +101,8 @@ void writeLines(LineBuffer& out, std::size_t count, const FormatLine& formatLine
     out.flush();
     NoSink noSink;
     const std::size_t capacity = (kChunkLines + 1) * LineBuffer::kLongestLine;
-    LineBuffer mine(noSink, capacity), theirs(noSink, capacity);
+    LineBuffer mine(noSink, capacity);
+    LineBuffer theirs[2] = {LineBuffer(noSink, capacity), LineBuffer(noSink, capacity)};
     const auto formatChunk = [&](std::size_t first, LineBuffer& chunk) {
         chunk.clear();
         const std::size_t last = std::min(count, first + kChunkLines);
@@ -110,20 +113,26 @@ void writeLines(LineBuffer& out, std::size_t count, const FormatLine& formatLine
     const auto hand = [&](const LineBuffer& chunk) {
         out.direct(std::string_view(chunk.data(), chunk.size()));
     };
-    for (std::size_t first = 0; first < count && out.ok(); first += 2 * kChunkLines) {
-        const std::size_t next = first + kChunkLines;
-        // The future waits for the helper in its destructor, on every path (an
-        // exception included), before the chunks go out of scope.
-        std::future<void> helper;
-        if (next < count) {
-            helper = std::async(std::launch::async, [&] { formatChunk(next, theirs); });
+    // The helper's chunk starting at `first`, into buffer `b`, when there is one. The
+    // future waits for the helper in its destructor, on every path (an exception
+    // included), before the buffers go out of scope.
+    std::future<void> helper;
+    const auto startHelper = [&](std::size_t first, int b) {
+        if (first < count) {
+            helper = std::async(std::launch::async, [&, first, b] { formatChunk(first, theirs[b]); });
         }
+    };
+    startHelper(kChunkLines, 0);
+    int b = 0;
+    for (std::size_t first = 0; first < count && out.ok(); first += 2 * kChunkLines, b ^= 1) {
         formatChunk(first, mine);
         hand(mine);
-        if (helper.valid()) {
-            helper.get();
-            hand(theirs);
+        if (!helper.valid()) {
+            break;  // this was the last chunk
         }
+        helper.get();
+        startHelper(first + 3 * kChunkLines, b ^ 1);
+        hand(theirs[b]);
     }
 }
 

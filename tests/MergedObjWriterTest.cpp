@@ -84,4 +84,28 @@ TEST(MergedObjWriterTest, MaterialGroupsComeInOrderOfFirstUse) {
               "usemtl first listed\nf 1 2 3 4\n");
 }
 
+// Long blocks are formatted in chunks on two threads: every line still comes once,
+// in order, whatever the number of chunks and however the last one is cut.
+TEST(MergedObjWriterTest, LongBlocksComeOutInOrder) {
+    for (const std::size_t count : {std::size_t{8192}, std::size_t{8193}, std::size_t{16384},
+                                    std::size_t{5 * 8192 + 17}, std::size_t{6 * 8192}}) {
+        RefinedMesh mesh;
+        mesh.positions = {{0, 0, 0}};
+        mesh.textured = true;
+        std::string expected = "v 0 0 0\n";
+        for (std::size_t i = 0; i < count; ++i) {
+            mesh.uvs.push_back({float(i), 0.5f});
+            expected += "vt " + std::to_string(i) + " 0.5\n";
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto t = static_cast<std::uint32_t>(i);
+            mesh.positionCorners.insert(mesh.positionCorners.end(), {0, 0, 0, 0});
+            mesh.textureCorners.insert(mesh.textureCorners.end(), {t, t, t, t});
+            const std::string corner = " 1/" + std::to_string(i + 1);
+            expected += "f" + corner + corner + corner + corner + "\n";
+        }
+        EXPECT_EQ(test::objText(mesh), expected) << count << " lines";
+    }
+}
+
 }  // namespace
