@@ -160,8 +160,11 @@ Result runJob(const Options& options, std::uint64_t facets) {
             const Refinement refinement =
                 refineMesh(mesh, options.steps, SmoothingOptions{}, output.c_str(), phases,
                            diagnostics, SurfaceOverlap::kOneAtATime);
-            OutputFile file(output);
-            if (!file.open() || !writeMergedObj(refinement.mesh, file) || !file.commit()) {
+            const bool written = phases.quietly(&PhaseTimes::write, [&] {
+                OutputFile file(output);
+                return file.open() && writeMergedObj(refinement.mesh, file) && file.commit();
+            });
+            if (!written) {
                 std::fprintf(stderr, "FaceloomBench: can't write %s\n", output.c_str());
             }
         } else {
