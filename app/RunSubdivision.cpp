@@ -21,6 +21,36 @@
 
 namespace faceloom {
 
+namespace {
+
+// Builds the position surface of `mesh` and copies it into `positions`, the surface
+// that is refined; the built polyhedron is released before the phase ends.
+BuiltSurface buildPositions(const ObjMesh& mesh, SurfaceMesh& positions, PhaseReporter& phases,
+                            Diagnostics& diagnostics) {
+    phases.begin("Begin To Build Polyhedron Mesh\n", &PhaseTimes::build);
+    BuiltSurface built;
+    {
+        Polyhedron polyhedron;
+        built = buildPositionSurface(mesh, polyhedron, diagnostics);
+        copyForRefinement(polyhedron, mesh, positions, built, diagnostics);
+    }
+    phases.finish();
+    return built;
+}
+
+// Refines `texture` on a second thread, its last step held until `room` is given (or
+// broken, which ends the thread by an exception, without that step).
+std::future<void> refineBeside(TextureSide& texture, int steps, PhaseReporter& phases,
+                               std::future<void> room) {
+    return std::async(
+        std::launch::async, [&texture, &phases, steps, room = std::move(room)]() mutable {
+            texture.refine(steps, phases,
+                           [&] { phases.quietly(&PhaseTimes::waitForRoom, [&] { room.get(); }); });
+        });
+}
+
+}  // namespace
+
 Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& smoothing,
                       const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics,
                       SurfaceOverlap overlap,
@@ -31,14 +61,7 @@ Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& s
     const bool withTexture = refinesTexture(mesh, diagnostics);
 
     auto positions = std::make_unique<SurfaceMesh>();
-    phases.begin("Begin To Build Polyhedron Mesh\n", &PhaseTimes::build);
-    BuiltSurface built;
-    {
-        Polyhedron polyhedron;
-        built = buildPositionSurface(mesh, polyhedron, diagnostics);
-        copyForRefinement(polyhedron, mesh, *positions, built, diagnostics);
-    }
-    phases.finish();
+    const BuiltSurface built = buildPositions(mesh, *positions, phases, diagnostics);
     result.hasOutput = built.built;
     const ObjMesh& faces = built.faces(mesh);
 
@@ -58,12 +81,8 @@ Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& s
     const bool together = withTexture && overlap == SurfaceOverlap::kBothAtOnce;
     if (together) {
         texture->build(faces, smoothing, texturePhases, textureMessages);
-        textureRefined = std::async(
-            std::launch::async, [&, released = positionsReleased.get_future()]() mutable {
-                texture->refine(steps, texturePhases, [&] {
-                    texturePhases.quietly(&PhaseTimes::waitForRoom, [&] { released.get(); });
-                });
-            });
+        textureRefined =
+            refineBeside(*texture, steps, texturePhases, positionsReleased.get_future());
     }
 
     const RefinedPositions refined =

@@ -30,6 +30,59 @@ char* slowPath(char* out, float value) {
         .ptr;
 }
 
+// Writes the six digits `digits` (100000 to 999999) of a number whose first digit
+// stands for 10^exponent, as "%g" does: without trailing zeros, in fixed notation for
+// exponents from -4 to 5 and in exponent notation otherwise.
+char* layOutDigits(char* out, bool negative, std::uint32_t digits, int exponent) {
+    char text[6];
+    for (int i = 5; i >= 0; --i) {
+        text[i] = static_cast<char>('0' + digits % 10);
+        digits /= 10;
+    }
+    int significant = 6;
+    while (text[significant - 1] == '0') {
+        --significant;
+    }
+
+    if (negative) {
+        *out++ = '-';
+    }
+    if (exponent < -4 || exponent >= 6) {
+        *out++ = text[0];
+        if (significant > 1) {
+            *out++ = '.';
+            for (int i = 1; i < significant; ++i) {
+                *out++ = text[i];
+            }
+        }
+        *out++ = 'e';
+        *out++ = exponent < 0 ? '-' : '+';
+        const int magnitude = exponent < 0 ? -exponent : exponent;  // at most 45 for a float
+        *out++ = static_cast<char>('0' + magnitude / 10);
+        *out++ = static_cast<char>('0' + magnitude % 10);
+    } else if (exponent >= 0) {
+        for (int i = 0; i <= exponent; ++i) {
+            *out++ = text[i];
+        }
+        if (significant > exponent + 1) {
+            *out++ = '.';
+            for (int i = exponent + 1; i < significant; ++i) {
+                *out++ = text[i];
+            }
+        }
+    } else {
+        *out++ = '0';
+        *out++ = '.';
+        for (int i = exponent + 1; i < 0; ++i) {
+            *out++ = '0';
+        }
+        for (int i = 0; i < significant; ++i) {
+            *out++ = text[i];
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 char* formatFloat(char* out, float value) {
@@ -75,53 +128,7 @@ char* formatFloat(char* out, float value) {
         return slowPath(out, value);
     }
 
-    char text[6];
-    for (int i = 5; i >= 0; --i) {
-        text[i] = static_cast<char>('0' + digits % 10);
-        digits /= 10;
-    }
-    int significant = 6;
-    while (text[significant - 1] == '0') {
-        --significant;
-    }
-
-    if (value < 0) {
-        *out++ = '-';
-    }
-    if (exponent < -4 || exponent >= 6) {
-        *out++ = text[0];
-        if (significant > 1) {
-            *out++ = '.';
-            for (int i = 1; i < significant; ++i) {
-                *out++ = text[i];
-            }
-        }
-        *out++ = 'e';
-        *out++ = exponent < 0 ? '-' : '+';
-        const int magnitude = exponent < 0 ? -exponent : exponent;  // at most 45 for a float
-        *out++ = static_cast<char>('0' + magnitude / 10);
-        *out++ = static_cast<char>('0' + magnitude % 10);
-    } else if (exponent >= 0) {
-        for (int i = 0; i <= exponent; ++i) {
-            *out++ = text[i];
-        }
-        if (significant > exponent + 1) {
-            *out++ = '.';
-            for (int i = exponent + 1; i < significant; ++i) {
-                *out++ = text[i];
-            }
-        }
-    } else {
-        *out++ = '0';
-        *out++ = '.';
-        for (int i = exponent + 1; i < 0; ++i) {
-            *out++ = '0';
-        }
-        for (int i = 0; i < significant; ++i) {
-            *out++ = text[i];
-        }
-    }
-    return out;
+    return layOutDigits(out, value < 0, digits, exponent);
 }
 
 }  // namespace faceloom
