@@ -27,6 +27,18 @@ std::size_t uniquePlace(CornerAt cornerAt, std::size_t count, std::size_t id) {
     return place;
 }
 
+// Whether the slots name each of 0 .. slots.size() - 1 once.
+bool oneToOne(const std::vector<std::uint32_t>& slots) {
+    std::vector<bool> taken(slots.size());
+    for (const std::uint32_t slot : slots) {
+        if (slot >= slots.size() || taken[slot]) {
+            return false;
+        }
+        taken[slot] = true;
+    }
+    return true;
+}
+
 }  // namespace
 
 template <class Surface>
@@ -155,14 +167,9 @@ void FacetLineage::afterStep(const Surface& surface) {
         invalidate();
         return;
     }
-    // The slots must come out one to one.
-    std::vector<bool> taken(newFacets);
-    for (const std::uint32_t slot : newSlots) {
-        if (slot >= newFacets || taken[slot]) {
-            invalidate();
-            return;
-        }
-        taken[slot] = true;
+    if (!oneToOne(newSlots)) {
+        invalidate();
+        return;
     }
     slots_.swap(newSlots);
     rotations_.swap(newRotations);
