@@ -14,7 +14,7 @@ struct PhaseTimes {
     double refinePositions = 0;
     double refineTexture = 0;  // with the time its last step waited for room
     double waitForRoom = 0;    // that wait, for the texture's last step to have room
-    double handOver = 0;  // from the refined surfaces to the writer's input
+    double handOver = 0;       // from the refined surfaces to the writer's input
     double write = 0;
 };
 

@@ -119,7 +119,8 @@ void writeLines(LineBuffer& out, std::size_t count, const FormatLine& formatLine
     std::future<void> helper;
     const auto startHelper = [&](std::size_t first, int b) {
         if (first < count) {
-            helper = std::async(std::launch::async, [&, first, b] { formatChunk(first, theirs[b]); });
+            helper =
+                std::async(std::launch::async, [&, first, b] { formatChunk(first, theirs[b]); });
         }
     };
     startHelper(kChunkLines, 0);

@@ -39,8 +39,7 @@ struct TextureSide {
     // Refines the layout by `steps` steps. `beforeLastStep`, when given, is called
     // before the last one, the step that needs by far the most memory: it may hold the
     // step back until there is room for it.
-    void refine(int steps, PhaseReporter& phases,
-                const std::function<void()>& beforeLastStep = {});
+    void refine(int steps, PhaseReporter& phases, const std::function<void()>& beforeLastStep = {});
     // Pairs the refined layout with the refined positions in `mesh` (when `hasOutput`);
     // false when the layout could not be built or paired, which it reports.
     bool pair(const std::optional<FacetPairing>& pairing, bool hasOutput, const char* outputName,

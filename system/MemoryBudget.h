@@ -23,7 +23,8 @@ struct MemoryAmounts {
 };
 
 // How the two surfaces are refined: both at once on two threads (faster, more
-// memory), or one after the other, only one refined surface alive at a time.
+// memory; the texture's last step still waits until the position surface is gone),
+// or one after the other, only one surface alive at a time.
 enum class SurfaceOverlap { kOneAtATime, kBothAtOnce };
 
 // An upper bound of the peak memory of refining `mesh` by `steps` steps and writing

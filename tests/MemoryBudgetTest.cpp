@@ -192,8 +192,7 @@ TEST(MemoryBudgetTest, EstimateBoundsTheMeasuredPeak) {
                          std::to_string(shape.steps) + " steps, " +
                          (overlap == faceloom::SurfaceOverlap::kBothAtOnce ? "both at once"
                                                                            : "one at a time"));
-            const MemoryAmounts estimate =
-                faceloom::estimateRunMemory(mesh, shape.steps, overlap);
+            const MemoryAmounts estimate = faceloom::estimateRunMemory(mesh, shape.steps, overlap);
             const MeasuredRun run = runMeasured({std::to_string(shape.steps), input, "/dev/null"},
                                                 estimate.addressSpace, dir.file("err.txt"));
             EXPECT_EQ(run.status, 0) << run.err;
