@@ -72,20 +72,18 @@ private:
     bool ok_ = true;
 };
 
-}  // namespace
+// The last level's positions and texture coordinates, refined from `mesh` by
+// `steps` steps, with the refiner that holds the last level's faces; null refiner
+// when OpenSubdiv can't take the faces.
+struct Refined {
+    std::unique_ptr<Far::TopologyRefiner> refiner;
+    std::vector<Point> allPoints;  // every level's, the last level's at `points`
+    std::vector<Uv> allUvs;
+    const Point* points = nullptr;
+    const Uv* uvs = nullptr;
+};
 
-int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "Usage : FaceloomOsdPeer <steps> <in.obj> <out.obj>\n");
-        return 1;
-    }
-    const int steps = std::atoi(argv[1]);
-    ConsoleDiagnostics console;
-    const ObjMesh mesh(argv[2], console);
-    if (mesh.loadFailed() || mesh.faceCount == 0 || steps < 1) {
-        std::fprintf(stderr, "ERROR : Nothing to refine in [%s]\n", argv[2]);
-        return 1;
-    }
+Refined refine(const ObjMesh& mesh, int steps) {
     std::vector<int> cornersPerFace;
     std::vector<Far::Index> positionIndices, uvIndices;
     for (std::uint32_t f = 0; f < mesh.faceCount; ++f) {
@@ -107,30 +105,32 @@ int main(int argc, char** argv) {
     descriptor.fvarChannels = &uvChannel;
 
     using Factory = Far::TopologyRefinerFactory<Far::TopologyDescriptor>;
-    std::unique_ptr<Far::TopologyRefiner> refiner(
+    Refined result;
+    result.refiner.reset(
         Factory::Create(descriptor, Factory::Options(Sdc::SCHEME_CATMARK, Sdc::Options())));
-    if (!refiner) {
-        std::fprintf(stderr, "ERROR : OpenSubdiv can't take the faces of [%s]\n", argv[2]);
-        return 1;
+    if (!result.refiner) {
+        return result;
     }
-    refiner->RefineUniform(Far::TopologyRefiner::UniformOptions(steps));
+    Far::TopologyRefiner& refiner = *result.refiner;
+    refiner.RefineUniform(Far::TopologyRefiner::UniformOptions(steps));
 
     // As OpenSubdiv's tutorials do it: one buffer holds every level's values, each
     // level's after the previous one's, since PrimvarRefiner reads level - 1 and
     // writes level.
-    std::vector<Point> allPoints(refiner->GetNumVerticesTotal());
+    result.allPoints.resize(refiner.GetNumVerticesTotal());
     for (std::uint32_t i = 0; i < mesh.vertexCount; ++i) {
-        allPoints[i] = Point{{mesh.positions[i].x, mesh.positions[i].y, mesh.positions[i].z}};
+        result.allPoints[i] =
+            Point{{mesh.positions[i].x, mesh.positions[i].y, mesh.positions[i].z}};
     }
-    std::vector<Uv> allUvs(refiner->GetNumFVarValuesTotal(0));
+    result.allUvs.resize(refiner.GetNumFVarValuesTotal(0));
     for (std::uint32_t i = 0; i < mesh.uvCount; ++i) {
-        allUvs[i] = Uv{{mesh.uvs[i].x, mesh.uvs[i].y}};
+        result.allUvs[i] = Uv{{mesh.uvs[i].x, mesh.uvs[i].y}};
     }
-    const Far::PrimvarRefiner primvars(*refiner);
-    Point* points = allPoints.data();
-    Uv* uvs = allUvs.data();
+    const Far::PrimvarRefiner primvars(refiner);
+    Point* points = result.allPoints.data();
+    Uv* uvs = result.allUvs.data();
     for (int level = 1; level <= steps; ++level) {
-        const Far::TopologyLevel& parent = refiner->GetLevel(level - 1);
+        const Far::TopologyLevel& parent = refiner.GetLevel(level - 1);
         Point* nextPoints = points + parent.GetNumVertices();
         primvars.Interpolate(level, points, nextPoints);
         points = nextPoints;
@@ -138,19 +138,20 @@ int main(int argc, char** argv) {
         primvars.InterpolateFaceVarying(level, uvs, nextUvs);
         uvs = nextUvs;
     }
-    const Far::TopologyLevel& last = refiner->GetLevel(steps);
+    result.points = points;
+    result.uvs = uvs;
+    return result;
+}
 
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(argv[3], "wb"), &std::fclose);
-    if (!file) {
-        std::fprintf(stderr, "ERROR : Can't write to [%s]\n", argv[3]);
-        return 1;
-    }
-    Output out(file.get());
+// The last level as OBJ text: "v", "vt", then "f p/t p/t p/t p/t" lines.
+bool write(const Refined& refined, std::FILE* file) {
+    const Far::TopologyLevel& last = refined.refiner->GetLevel(refined.refiner->GetMaxLevel());
+    Output out(file);
     for (int i = 0; i < last.GetNumVertices(); ++i) {
-        out.vertexLine("v", points[i]);
+        out.vertexLine("v", refined.points[i]);
     }
     for (int i = 0; i < last.GetNumFVarValues(0); ++i) {
-        out.vertexLine("vt", uvs[i]);
+        out.vertexLine("vt", refined.uvs[i]);
     }
     for (int f = 0; f < last.GetNumFaces(); ++f) {
         const Far::ConstIndexArray verts = last.GetFaceVertices(f);
@@ -165,7 +166,30 @@ int main(int argc, char** argv) {
         }
         out.text("\n");
     }
-    if (!out.flush() || std::fclose(file.release()) != 0) {
+    return out.flush();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        std::fprintf(stderr, "Usage : FaceloomOsdPeer <steps> <in.obj> <out.obj>\n");
+        return 1;
+    }
+    const int steps = std::atoi(argv[1]);
+    ConsoleDiagnostics console;
+    const ObjMesh mesh(argv[2], console);
+    if (mesh.loadFailed() || mesh.faceCount == 0 || steps < 1) {
+        std::fprintf(stderr, "ERROR : Nothing to refine in [%s]\n", argv[2]);
+        return 1;
+    }
+    const Refined refined = refine(mesh, steps);
+    if (!refined.refiner) {
+        std::fprintf(stderr, "ERROR : OpenSubdiv can't take the faces of [%s]\n", argv[2]);
+        return 1;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(argv[3], "wb"), &std::fclose);
+    if (!file || !write(refined, file.get()) || std::fclose(file.release()) != 0) {
         std::fprintf(stderr, "ERROR : Can't write to [%s]\n", argv[3]);
         return 1;
     }
