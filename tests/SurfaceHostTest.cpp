@@ -9,6 +9,8 @@
 
 #include <cstring>
 #include <regex>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "app/RunSubdivision.h"
@@ -203,6 +205,41 @@ TEST(SurfaceHostTest, BothAtOnceRunsAsOneAtATime) {
             EXPECT_EQ(together.hasOutput, apart.hasOutput) << name;
             EXPECT_EQ(together.clean, apart.clean) << name;
         }
+    }
+}
+
+// A failure on this thread while the texture refines on the other one, before the
+// position surface is released (the texture's last step is still waiting for it) and
+// after: the run ends with the failure rather than waiting for ever, and the thread is
+// finished by then.
+TEST(SurfaceHostTest, FailureBesideTheTextureEndsTheRun) {
+    struct Failure : std::runtime_error {
+        using std::runtime_error::runtime_error;
+    };
+    // Fails at the positions' "Finish" line, once they are refined and not yet released.
+    class FailingAtFinish : public test::RecordedDiagnostics {
+    public:
+        void progress(const std::string& text) override {
+            if (text.rfind("Finish [", 0) == 0) {
+                throw Failure("at finish");
+            }
+        }
+    };
+    const ObjMesh mesh = test::loadMesh(test::dataFile("cube_cross_layout.obj"));
+    {
+        FailingAtFinish diagnostics;
+        PhaseReporter phases(diagnostics, nullptr);
+        EXPECT_THROW(refineMesh(mesh, 3, SmoothingOptions{}, "out.obj", phases, diagnostics,
+                                SurfaceOverlap::kBothAtOnce),
+                     Failure);
+    }
+    {
+        test::RecordedDiagnostics diagnostics;
+        PhaseReporter phases(diagnostics, nullptr);
+        EXPECT_THROW(refineMesh(mesh, 3, SmoothingOptions{}, "out.obj", phases, diagnostics,
+                                SurfaceOverlap::kBothAtOnce,
+                                [](RefinedMesh&) { throw Failure("positions written"); }),
+                     Failure);
     }
 }
 
