@@ -38,15 +38,20 @@ BuiltSurface buildPositions(const ObjMesh& mesh, SurfaceMesh& positions, PhaseRe
     return built;
 }
 
-// Refines `texture` on a second thread, its last step held until `room` is given (or
-// broken, which ends the thread by an exception, without that step).
+// Refines `texture` on a second thread, its messages kept in `messages` (which
+// `phases` reports to), its last step held until `room` is given (or broken, which
+// ends the thread by an exception, without that step). That step's status is shown
+// on `console` as it runs: by then this thread has shown all it has to show before
+// the texture's messages.
 std::future<void> refineBeside(TextureSide& texture, int steps, PhaseReporter& phases,
+                               DeferredDiagnostics& messages, Diagnostics& console,
                                std::future<void> room) {
-    return std::async(
-        std::launch::async, [&texture, &phases, steps, room = std::move(room)]() mutable {
-            texture.refine(steps, phases,
-                           [&] { phases.quietly(&PhaseTimes::waitForRoom, [&] { room.get(); }); });
+    return std::async(std::launch::async, [&, steps, room = std::move(room)]() mutable {
+        texture.refine(steps, phases, [&] {
+            phases.quietly(&PhaseTimes::waitForRoom, [&] { room.get(); });
+            messages.showStatusOn(console);
         });
+    });
 }
 
 }  // namespace
@@ -81,8 +86,8 @@ Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& s
     const bool together = withTexture && overlap == SurfaceOverlap::kBothAtOnce;
     if (together) {
         texture->build(faces, smoothing, texturePhases, textureMessages);
-        textureRefined =
-            refineBeside(*texture, steps, texturePhases, positionsReleased.get_future());
+        textureRefined = refineBeside(*texture, steps, texturePhases, textureMessages, diagnostics,
+                                      positionsReleased.get_future());
     }
 
     const RefinedPositions refined =

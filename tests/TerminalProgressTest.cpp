@@ -60,6 +60,10 @@ TEST(TerminalProgressTest, StepsShowOnATerminalAndAreTakenAway) {
         << shown;
     EXPECT_NE(shown.find("\rRefining positions  step 3/3  96 facets\033[K"), std::string::npos)
         << shown;
+    // The texture, refined beside the positions, shows its last step once the
+    // positions are done.
+    EXPECT_NE(shown.find("\rRefining texture  step 3/3  96 facets\033[K"), std::string::npos)
+        << shown;
     // Nothing is left standing: the last thing the terminal got clears the line.
     const std::string erase = "\r\033[K";
     ASSERT_GE(shown.size(), erase.size());
