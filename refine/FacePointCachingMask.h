@@ -85,19 +85,25 @@ public:
             return;
         }
         const Mesh& mesh = *this->pmesh;
-        CGAL::Halfedge_around_target_circulator<Mesh> around(vertex, mesh);
-        const int n = static_cast<int>(degree(vertex, mesh));
         FT q[] = {0.0, 0.0, 0.0}, r[] = {0.0, 0.0, 0.0};
         const Point& s = get(this->vpmap, vertex);
-        for (int i = 0; i < n; i++, ++around) {
-            const Point& p2 = get(this->vpmap, target(opposite(*around, mesh), mesh));
-            r[0] += (s[0] + p2[0]) / 2;
-            r[1] += (s[1] + p2[1]) / 2;
-            r[2] += (s[2] + p2[2]) / 2;
-            const Point& f = facePoint(face(*around, mesh));
-            q[0] += f[0];
-            q[1] += f[1];
-            q[2] += f[2];
+        // One walk around the vertex both counts its edges and sums over them (CGAL
+        // walks twice, once for the degree); the sums come out the same.
+        int n = 0;
+        if (halfedge(vertex, mesh) != boost::graph_traits<Mesh>::null_halfedge()) {
+            const CGAL::Halfedge_around_target_circulator<Mesh> first(vertex, mesh);
+            auto around = first;
+            do {
+                const Point& p2 = get(this->vpmap, target(opposite(*around, mesh), mesh));
+                r[0] += (s[0] + p2[0]) / 2;
+                r[1] += (s[1] + p2[1]) / 2;
+                r[2] += (s[2] + p2[2]) / 2;
+                const Point& f = facePoint(face(*around, mesh));
+                q[0] += f[0];
+                q[1] += f[1];
+                q[2] += f[2];
+                ++n;
+            } while (++around != first);
         }
         r[0] /= n;
         r[1] /= n;
