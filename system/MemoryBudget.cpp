@@ -43,7 +43,9 @@ struct MemoryTable {
     Cost recordMaterial{4, 4};  // per face, when the file uses materials
     // A vertex or texture coordinate no face uses: carried through every step and
     // written, but never refined, so it costs the same at any number of steps.
-    Cost unusedVertex{120, 115};
+    // (Resident refitted once large blocks were no longer advised to use huge pages,
+    // which had made every peak a little higher.)
+    Cost unusedVertex{100, 115};
     // One refined surface (the positions, or the texture layout) at the peak of its
     // last step (the resident rows, and the base, refitted to the sweep of
     // MemoryBudgetTest once the refinement ran on a Surface_mesh copy, which holds
@@ -141,6 +143,15 @@ MemoryAmounts surfaceMemory(const ObjMesh& mesh, const SideCounts& side, int ste
     charge(need, last.vertices, kTable.surfaceVertex);
     charge(need, level.edges, kTable.surfaceEdge);
     charge(need, last.facets, kTable.surfaceFacet);
+    return need;
+}
+
+// One side's surface as built, before any step: its vertices and facets, at what a
+// refined one costs per vertex and facet (more than a surface holds between steps).
+MemoryAmounts builtSurfaceMemory(const ObjMesh& mesh, const SideCounts& side) {
+    MemoryAmounts need;
+    charge(need, side.usedVertices, kTable.surfaceVertex);
+    charge(need, mesh.faceCount, kTable.surfaceFacet);
     return need;
 }
 
@@ -305,8 +316,9 @@ MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps, SurfaceOverlap o
             // up front, so both count in full as address space. And the second
             // thread's stack and heap.
             std::uint64_t unused = 0;
-            const MemoryAmounts shortOfLast =
-                steps > 1 ? surfaceMemory(mesh, texture, steps - 1, unused) : layout;
+            const MemoryAmounts shortOfLast = steps > 1
+                                                  ? surfaceMemory(mesh, texture, steps - 1, unused)
+                                                  : builtSurfaceMemory(mesh, texture);
             surface.resident = std::max(surface.resident + shortOfLast.resident, layout.resident) +
                                kTable.secondThread.resident;
             surface.addressSpace += layout.addressSpace + kTable.secondThread.address;
