@@ -24,13 +24,12 @@ bool faceHasTexture(const ObjMesh& mesh, std::uint32_t face) {
     return true;
 }
 
-std::optional<TextureLayout> layoutFromConnectivity(const ObjMesh& faces) {
-    if (!hasPolygonFaces(faces) || faces.cornerCount > std::numeric_limits<std::uint32_t>::max()) {
-        return std::nullopt;
-    }
-    TextureLayout layout;
-    layout.mesh = faces;
-    // The texture coordinate each corner is taken to name: 0 on a face without texture.
+namespace {
+
+// The texture coordinate each corner is taken to name: 0 on a face without texture.
+// Counts the faces without texture that still name some (`brokenFaces`) and the faces
+// that name one twice (`repeatingFaces`) in `layout`.
+std::vector<std::uint32_t> cornerTextures(const ObjMesh& faces, TextureLayout& layout) {
     std::vector<std::uint32_t> texture(faces.cornerCount, 0);
     std::vector<std::uint32_t> indices;
     for (std::uint32_t face = 0; face < faces.faceCount; ++face) {
@@ -50,6 +49,43 @@ std::optional<TextureLayout> layoutFromConnectivity(const ObjMesh& faces) {
         }
         layout.repeatingFaces += firstRepeated(indices) != kNoneRepeated;
     }
+    return texture;
+}
+
+// Per layout vertex (of `vertexCount`), whether its pair of position and texture
+// coordinate is laid out on more than one fan, from the corners (position, layout
+// vertex) and the texture coordinate each names.
+std::vector<bool> laidOutTwice(const std::vector<vec2<unsigned int>>& corners,
+                               const std::vector<std::uint32_t>& texture, std::size_t vertexCount) {
+    // (position, texture coordinate, layout vertex) once each.
+    std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> uses;
+    for (std::size_t c = 0; c < corners.size(); ++c) {
+        if (texture[c] != 0) {
+            uses.emplace_back(corners[c].x, texture[c], corners[c].y);
+        }
+    }
+    std::sort(uses.begin(), uses.end());
+    uses.erase(std::unique(uses.begin(), uses.end()), uses.end());
+    std::vector<bool> twice(vertexCount, false);
+    for (std::size_t i = 0; i + 1 < uses.size(); ++i) {
+        const auto& [position, t, vertex] = uses[i];
+        const auto& [nextPosition, nextT, nextVertex] = uses[i + 1];
+        if (position == nextPosition && t == nextT) {
+            twice[vertex - 1] = twice[nextVertex - 1] = true;
+        }
+    }
+    return twice;
+}
+
+}  // namespace
+
+std::optional<TextureLayout> layoutFromConnectivity(const ObjMesh& faces) {
+    if (!hasPolygonFaces(faces) || faces.cornerCount > std::numeric_limits<std::uint32_t>::max()) {
+        return std::nullopt;
+    }
+    TextureLayout layout;
+    layout.mesh = faces;
+    const std::vector<std::uint32_t> texture = cornerTextures(faces, layout);
 
     const std::vector<std::uint64_t> fans = cornerFans(
         faces, [&](std::uint64_t fa, std::uint64_t ga, std::uint64_t fb, std::uint64_t gb) {
@@ -82,24 +118,7 @@ std::optional<TextureLayout> layoutFromConnectivity(const ObjMesh& faces) {
         }
         corners[c].y = vertex;
     }
-    // (position, texture coordinate, layout vertex) once each, to find the pairs laid
-    // out on more than one fan.
-    std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> uses;
-    for (std::uint64_t c = 0; c < faces.cornerCount; ++c) {
-        if (texture[c] != 0) {
-            uses.emplace_back(corners[c].x, texture[c], corners[c].y);
-        }
-    }
-    std::sort(uses.begin(), uses.end());
-    uses.erase(std::unique(uses.begin(), uses.end()), uses.end());
-    layout.keep.assign(uvs.size(), false);
-    for (std::size_t i = 0; i + 1 < uses.size(); ++i) {
-        const auto& [position, t, vertex] = uses[i];
-        const auto& [nextPosition, nextT, nextVertex] = uses[i + 1];
-        if (position == nextPosition && t == nextT) {
-            layout.keep[vertex - 1] = layout.keep[nextVertex - 1] = true;
-        }
-    }
+    layout.keep = laidOutTwice(corners, texture, uvs.size());
     layout.mesh.uvs = toSharedArray(uvs);
     layout.mesh.uvCount = static_cast<std::uint32_t>(uvs.size());
     layout.mesh.corners = toSharedArray(corners);
