@@ -103,7 +103,8 @@ char* formatFloat(char* out, float value) {
     const double x = std::fabs(static_cast<double>(value));
     // floor(log10(x)) is this or one more: floor(e * log10(2)) for the binary
     // exponent e, as 78913 / 2^18 approximates log10(2) closely enough for any e a
-    // float has. The shift of a negative product rounds down, as floor does.
+    // float has. The shift of a negative product rounds down, as floor does (an
+    // arithmetic shift: what GCC and Clang do, and the rule from C++20 on).
     int exponent = ((biasedExponent - 127) * 78913) >> 18;
     double scaled = x * powerOfTen(5 - exponent);
     if (scaled >= 1e6) {
