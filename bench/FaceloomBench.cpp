@@ -231,6 +231,25 @@ void printRow(const Result& r, int steps) {
         r.total / (p.refinePositions + p.refineTexture - p.waitForRoom));
 }
 
+// Runs `run(facets)` at the benchmark's size and, with --scaling, at four times it,
+// printing each result; `ratio(first, larger)` prints how the cost grew when both ran.
+// The exit status: 0 when every run succeeded.
+template <class Run, class Print, class Ratio>
+int atSizes(const Options& options, const Run& run, const Print& print, const Ratio& ratio) {
+    const auto first = run(options.facets);
+    print(first);
+    if (!options.scaling) {
+        return first.ok ? 0 : 1;
+    }
+    const auto larger = run(4 * options.facets);
+    print(larger);
+    if (!first.ok || !larger.ok) {
+        return 1;
+    }
+    ratio(first, larger);
+    return 0;
+}
+
 #ifdef FACELOOM_OSD_PEER
 // One run of a whole program, as a user would start it: its wall time and the peak
 // resident memory of its process.
@@ -321,20 +340,16 @@ int versusMain(const Options& options) {
     std::printf("%11s %5s | %17s | %17s | %13s\n", "", "", "Faceloom", "OpenSubdiv", "ratio");
     std::printf("%11s %5s | %8s %8s | %8s %8s | %6s %6s\n", "facets", "steps", "wall s", "peak MiB",
                 "wall s", "peak MiB", "wall", "peak");
-    const Versus first = runVersus(options, options.facets);
-    printVersus(first, options.steps);
-    if (!options.scaling) {
-        return first.ok ? 0 : 1;
-    }
-    const Versus larger = runVersus(options, 4 * options.facets);
-    printVersus(larger, options.steps);
-    if (!first.ok || !larger.ok) {
-        return 1;
-    }
-    std::printf("cost ratio for %.2fx the facets: Faceloom %.2fx the time, OpenSubdiv %.2fx\n",
+    return atSizes(
+        options, [&](std::uint64_t facets) { return runVersus(options, facets); },
+        [&](const Versus& v) { printVersus(v, options.steps); },
+        [](const Versus& first, const Versus& larger) {
+            std::printf(
+                "cost ratio for %.2fx the facets: Faceloom %.2fx the time, OpenSubdiv "
+                "%.2fx\n",
                 double(larger.facets) / double(first.facets),
                 larger.faceloom.wall / first.faceloom.wall, larger.peer.wall / first.peer.wall);
-    return 0;
+        });
 }
 #endif
 
@@ -394,17 +409,11 @@ int main(int argc, char** argv) {
 #endif
     }
     printHeader();
-    const Result first = measure(options, options.facets);
-    printRow(first, options.steps);
-    if (!options.scaling) {
-        return first.ok ? 0 : 1;
-    }
-    const Result larger = measure(options, 4 * options.facets);
-    printRow(larger, options.steps);
-    if (!first.ok || !larger.ok) {
-        return 1;
-    }
-    std::printf("cost ratio for %.2fx the facets: %.2fx the time\n",
-                double(larger.facets) / double(first.facets), larger.total / first.total);
-    return 0;
+    return atSizes(
+        options, [&](std::uint64_t facets) { return measure(options, facets); },
+        [&](const Result& r) { printRow(r, options.steps); },
+        [](const Result& first, const Result& larger) {
+            std::printf("cost ratio for %.2fx the facets: %.2fx the time\n",
+                        double(larger.facets) / double(first.facets), larger.total / first.total);
+        });
 }
