@@ -131,8 +131,10 @@ bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps,
     try {
         const MemoryAmounts available = availableMemory();
         std::string refusal = inputLimitRefusal(mesh);
+        std::optional<RunMemory> memory;  // counted only for a mesh within the limits
         if (refusal.empty()) {
-            refusal = memoryRefusal(mesh, steps, available);
+            memory.emplace(mesh);
+            refusal = memory->refusal(steps, available);
         }
         if (!refusal.empty()) {
             diagnostics.error(refusal);
@@ -156,7 +158,7 @@ bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps,
         };
         const Refinement refinement =
             refineMesh(mesh, steps, smoothing, outputPath, phases, diagnostics,
-                       chooseOverlap(mesh, steps, available), writePositions);
+                       memory->overlap(steps, available), writePositions);
         if (!refinement.hasOutput) {
             return false;  // nothing to write: the output path stays as it was
         }

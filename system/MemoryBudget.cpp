@@ -84,14 +84,6 @@ MemoryAmounts larger(const MemoryAmounts& a, const MemoryAmounts& b) {
     return {std::max(a.resident, b.resident), std::max(a.addressSpace, b.addressSpace)};
 }
 
-// One side of the record as the refinement sees it: the vertices its faces use and
-// the edges between them.
-struct SideCounts {
-    std::uint64_t usedVertices = 0;
-    std::uint64_t unusedVertices = 0;
-    std::uint64_t edges = 0;
-};
-
 // `texture` picks the corners' texture index instead of their position index.
 SideCounts countSide(const ObjMesh& mesh, bool texture, std::uint32_t vertexCount) {
     std::vector<bool> used(std::size_t{vertexCount} + 1, false);
@@ -283,7 +275,15 @@ std::string availableText(const MemoryAmounts& need, const MemoryAmounts& availa
 
 }  // namespace
 
-MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps, SurfaceOverlap overlap) {
+RunMemory::RunMemory(const ObjMesh& mesh)
+    : mesh_(mesh), positions_(countSide(mesh, false, mesh.vertexCount)) {
+    if (mesh.uvCount != 0) {
+        texture_ = countSide(mesh, true, mesh.uvCount);
+    }
+}
+
+MemoryAmounts RunMemory::estimate(int steps, SurfaceOverlap overlap) const {
+    const ObjMesh& mesh = mesh_;
     MemoryAmounts need;
     charge(need, 1, kTable.base);
     charge(need, mesh.vertexCount, kTable.recordPosition);
@@ -297,7 +297,7 @@ MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps, SurfaceOverlap o
     charge(need, 1, kTable.writerBuffer);
 
     const std::uint64_t facets = mesh.cornerCount << (2 * (steps - 1));
-    const SideCounts positions = countSide(mesh, false, mesh.vertexCount);
+    const SideCounts& positions = positions_;
     std::uint64_t refinedPositions = 0;
     MemoryAmounts surface = surfaceMemory(mesh, positions, steps, refinedPositions);
     charge(need, positions.unusedVertices, kTable.unusedVertex);
@@ -305,7 +305,7 @@ MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps, SurfaceOverlap o
     charge(need, facets, kTable.handOverFacetCorners);
     if (mesh.uvCount != 0) {
         // The texture side is refined while the positions' hand-over is held.
-        const SideCounts texture = countSide(mesh, true, mesh.uvCount);
+        const SideCounts& texture = texture_;
         std::uint64_t refinedUvs = 0;
         const MemoryAmounts layout = surfaceMemory(mesh, texture, steps, refinedUvs);
         if (overlap == SurfaceOverlap::kBothAtOnce) {
@@ -338,8 +338,8 @@ MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps, SurfaceOverlap o
     return need;
 }
 
-SurfaceOverlap chooseOverlap(const ObjMesh& mesh, int steps, const MemoryAmounts& available) {
-    return fits(estimateRunMemory(mesh, steps, SurfaceOverlap::kBothAtOnce), available)
+SurfaceOverlap RunMemory::overlap(int steps, const MemoryAmounts& available) const {
+    return fits(estimate(steps, SurfaceOverlap::kBothAtOnce), available)
                ? SurfaceOverlap::kBothAtOnce
                : SurfaceOverlap::kOneAtATime;
 }
@@ -370,19 +370,19 @@ MemoryAmounts availableMemory(const std::string& root) {
     return available;
 }
 
-std::string memoryRefusal(const ObjMesh& mesh, int steps, const MemoryAmounts& available) {
-    const MemoryAmounts need = estimateRunMemory(mesh, steps);
+std::string RunMemory::refusal(int steps, const MemoryAmounts& available) const {
+    const MemoryAmounts need = estimate(steps);
     if (fits(need, available)) {
         return "";
     }
     std::uint64_t needed = 0;
     const std::string have = availableText(need, available, needed);
     int fitting = steps - 1;
-    while (fitting >= 1 && !fits(estimateRunMemory(mesh, fitting), available)) {
+    while (fitting >= 1 && !fits(estimate(fitting), available)) {
         --fitting;
     }
     std::ostringstream message;
-    message << "ERROR : Not enough memory to refine [" << mesh.sourcePath() << "] by " << steps
+    message << "ERROR : Not enough memory to refine [" << mesh_.sourcePath() << "] by " << steps
             << (steps == 1 ? " step" : " steps") << ": it needs about "
             << readableSize(needed, true) << ", " << have << "; ";
     if (fitting >= 1) {

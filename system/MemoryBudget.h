@@ -27,14 +27,36 @@ struct MemoryAmounts {
 // or one after the other, only one surface alive at a time.
 enum class SurfaceOverlap { kOneAtATime, kBothAtOnce };
 
-// An upper bound of the peak memory of refining `mesh` by `steps` steps and writing
-// the result, summed from what each part holds at the peak (see the table in
-// MemoryBudget.cpp).
-MemoryAmounts estimateRunMemory(const ObjMesh& mesh, int steps,
-                                SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime);
+// One side of a mesh (its positions, or its texture coordinates) as the refinement
+// sees it: the vertices its faces use, those they don't, and the edges between them.
+struct SideCounts {
+    std::uint64_t usedVertices = 0;
+    std::uint64_t unusedVertices = 0;
+    std::uint64_t edges = 0;
+};
 
-// Both at once when that fits in `available`, else one at a time.
-SurfaceOverlap chooseOverlap(const ObjMesh& mesh, int steps, const MemoryAmounts& available);
+// The memory refining one mesh needs, by steps and way of refining. Counting its sides
+// sorts every edge of its faces, a pass as long as a step on a large input: it is done
+// once, when this is made, for every question a run asks. Holds on to `mesh`.
+class RunMemory {
+public:
+    explicit RunMemory(const ObjMesh& mesh);
+
+    // An upper bound of the peak memory of refining the mesh by `steps` steps and
+    // writing the result, summed from what each part holds at the peak (see the table
+    // in MemoryBudget.cpp).
+    MemoryAmounts estimate(int steps, SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime) const;
+    // Both at once when that fits in `available`, else one at a time.
+    SurfaceOverlap overlap(int steps, const MemoryAmounts& available) const;
+    // The "ERROR : ..." line for a refinement by `steps` steps that doesn't fit even
+    // one surface at a time, or "" when it does.
+    std::string refusal(int steps, const MemoryAmounts& available) const;
+
+private:
+    const ObjMesh& mesh_;
+    SideCounts positions_;
+    SideCounts texture_;  // all zero without texture coordinates
+};
 
 // An upper bound of the peak memory of loading an OBJ file of `fileBytes` bytes.
 MemoryAmounts estimateLoadMemory(std::uint64_t fileBytes);
@@ -47,10 +69,6 @@ std::uint64_t loadableBytes(const MemoryAmounts& available);
 // process holds already, address space from RLIMIT_AS and RLIMIT_DATA. kUnlimited
 // where nothing limits it or it can't be read. /proc and /sys are read under `root`.
 MemoryAmounts availableMemory(const std::string& root = "/");
-
-// The "ERROR : ..." line for a refinement by `steps` steps that doesn't fit even one
-// surface at a time, or "" when it does.
-std::string memoryRefusal(const ObjMesh& mesh, int steps, const MemoryAmounts& available);
 
 // The "ERROR : ..." line for an input that can't be loaded: of `bytes` bytes when
 // `sized`, or one that went on past `bytes` bytes (a pipe, a device).

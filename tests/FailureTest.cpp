@@ -241,35 +241,36 @@ TEST(FailureTest, MemoryRunningOutIsReportedCleanly) {
 TEST(FailureTest, MemoryRefusalMessage) {
     const ObjMesh grid = ObjMesh::fromText(quadGrid(20));  // 1600 corners
     MemoryAmounts plenty{kUnlimited, kUnlimited};
-    EXPECT_EQ(memoryRefusal(grid, 6, plenty), "");
-    const MemoryAmounts need4 = estimateRunMemory(grid, 4);
+    EXPECT_EQ(RunMemory(grid).refusal(6, plenty), "");
+    const MemoryAmounts need4 = RunMemory(grid).estimate(4);
     MemoryAmounts tight{need4.resident, kUnlimited};
-    const std::string message = memoryRefusal(grid, 6, tight);
+    const std::string message = RunMemory(grid).refusal(6, tight);
     EXPECT_EQ(
         message.rfind("ERROR : Not enough memory to refine [] by 6 steps: it needs about ", 0), 0u);
     EXPECT_NE(message.find(" is available; at most 4 steps fit"), std::string::npos) << message;
-    EXPECT_EQ(memoryRefusal(grid, 4, tight), "");
+    EXPECT_EQ(RunMemory(grid).refusal(4, tight), "");
     MemoryAmounts none{0, 0};
-    EXPECT_NE(memoryRefusal(grid, 1, none).find("by 1 step: it needs"), std::string::npos);
-    EXPECT_NE(memoryRefusal(grid, 1, none).find("not even 1 step fits"), std::string::npos);
+    EXPECT_NE(RunMemory(grid).refusal(1, none).find("by 1 step: it needs"), std::string::npos);
+    EXPECT_NE(RunMemory(grid).refusal(1, none).find("not even 1 step fits"), std::string::npos);
     // Every step multiplies the facets, and so the need, by about four.
-    const std::uint64_t fixed = estimateRunMemory(grid, 1).resident;
-    EXPECT_GT(estimateRunMemory(grid, 6).resident - fixed,
-              3 * (estimateRunMemory(grid, 5).resident - fixed));
+    const std::uint64_t fixed = RunMemory(grid).estimate(1).resident;
+    EXPECT_GT(RunMemory(grid).estimate(6).resident - fixed,
+              3 * (RunMemory(grid).estimate(5).resident - fixed));
 }
 
 TEST(FailureTest, BothSurfacesAtOnceOnlyWhenTheyFit) {
     const ObjMesh grid = ObjMesh::fromText(quadGrid(10));
-    const MemoryAmounts one = estimateRunMemory(grid, 5, SurfaceOverlap::kOneAtATime);
-    const MemoryAmounts both = estimateRunMemory(grid, 5, SurfaceOverlap::kBothAtOnce);
+    const MemoryAmounts one = RunMemory(grid).estimate(5, SurfaceOverlap::kOneAtATime);
+    const MemoryAmounts both = RunMemory(grid).estimate(5, SurfaceOverlap::kBothAtOnce);
     EXPECT_GT(both.resident, one.resident);
     EXPECT_GT(both.addressSpace, one.addressSpace);
-    EXPECT_EQ(chooseOverlap(grid, 5, both), SurfaceOverlap::kBothAtOnce);
-    EXPECT_EQ(chooseOverlap(grid, 5, {both.resident - 1, kUnlimited}), SurfaceOverlap::kOneAtATime);
-    EXPECT_EQ(chooseOverlap(grid, 5, {kUnlimited, both.addressSpace - 1}),
+    EXPECT_EQ(RunMemory(grid).overlap(5, both), SurfaceOverlap::kBothAtOnce);
+    EXPECT_EQ(RunMemory(grid).overlap(5, {both.resident - 1, kUnlimited}),
+              SurfaceOverlap::kOneAtATime);
+    EXPECT_EQ(RunMemory(grid).overlap(5, {kUnlimited, both.addressSpace - 1}),
               SurfaceOverlap::kOneAtATime);
     // Memory for one surface at a time is still enough to run.
-    EXPECT_EQ(memoryRefusal(grid, 5, one), "");
+    EXPECT_EQ(RunMemory(grid).refusal(5, one), "");
 }
 
 }  // namespace

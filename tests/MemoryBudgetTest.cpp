@@ -192,7 +192,7 @@ TEST(MemoryBudgetTest, EstimateBoundsTheMeasuredPeak) {
                          std::to_string(shape.steps) + " steps, " +
                          (overlap == faceloom::SurfaceOverlap::kBothAtOnce ? "both at once"
                                                                            : "one at a time"));
-            const MemoryAmounts estimate = faceloom::estimateRunMemory(mesh, shape.steps, overlap);
+            const MemoryAmounts estimate = faceloom::RunMemory(mesh).estimate(shape.steps, overlap);
             const MeasuredRun run = runMeasured({std::to_string(shape.steps), input, "/dev/null"},
                                                 estimate.addressSpace, dir.file("err.txt"));
             EXPECT_EQ(run.status, 0) << run.err;
@@ -209,10 +209,10 @@ TEST(MemoryBudgetTest, UnusedVerticesAreChargedOnce) {
     const faceloom::ObjMesh bare = faceloom::ObjMesh::fromText(quadGrid(10));
     const faceloom::ObjMesh padded = faceloom::ObjMesh::fromText(quadGrid(10, 100000));
     for (int steps = 1; steps <= 5; ++steps) {
-        EXPECT_EQ(faceloom::estimateRunMemory(padded, steps).resident -
-                      faceloom::estimateRunMemory(bare, steps).resident,
-                  faceloom::estimateRunMemory(padded, 1).resident -
-                      faceloom::estimateRunMemory(bare, 1).resident);
+        EXPECT_EQ(faceloom::RunMemory(padded).estimate(steps).resident -
+                      faceloom::RunMemory(bare).estimate(steps).resident,
+                  faceloom::RunMemory(padded).estimate(1).resident -
+                      faceloom::RunMemory(bare).estimate(1).resident);
     }
 }
 
