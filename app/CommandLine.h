@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "refine/SmoothingOptions.h"
+#include "SmoothingOptions.h"
 
 namespace faceloom {
 

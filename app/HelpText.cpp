@@ -1,4 +1,4 @@
-#include "app/HelpText.h"
+#include "HelpText.h"
 
 #include <cstdio>
 

@@ -1,175 +1,188 @@
-#include "app/RunSubdivision.h"
+#include "RunSubdivision.h"
 
 #include <cstring>
 #include <exception>
-#include <future>
-#include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "builders/InputLimits.h"
-#include "builders/RepairingBuild.h"
-#include "builders/TextureLayout.h"
-#include "console/DeferredDiagnostics.h"
-#include "output/MergedObjWriter.h"
-#include "output/OutputFile.h"
-#include "refine/PositionSide.h"
-#include "refine/SurfaceHandOver.h"
-#include "refine/SurfaceMesh.h"
-#include "refine/TextureSide.h"
+#include "DeferredDiagnostics.h"
+#include "ForkJoin.h"
+#include "InputLimits.h"
+#include "MaterialLibraryPath.h"
+#include "MergedObjWriter.h"
+#include "OutputFile.h"
+#include "PositionSide.h"
+#include "RepairingBuild.h"
+#include "SurfaceHandOver.h"
+#include "TextureLayout.h"
+#include "TextureSide.h"
 
 namespace faceloom {
 
 namespace {
 
-// Builds the position surface of `mesh` and copies it into `positions`, the surface
-// that is refined; the built polyhedron is released before the phase ends.
-BuiltSurface buildPositions(const ObjMesh& mesh, SurfaceMesh& positions, PhaseReporter& phases,
-                            Diagnostics& diagnostics) {
-    phases.begin("Begin To Build Polyhedron Mesh\n", &PhaseTimes::build);
-    BuiltSurface built;
-    {
-        Polyhedron polyhedron;
-        built = buildPositionSurface(mesh, polyhedron, diagnostics);
-        copyForRefinement(polyhedron, mesh, positions, built, diagnostics);
-    }
-    phases.finish();
-    return built;
+// One run, step by step. Its parts are members so that whatever a second thread works
+// on outlives that thread.
+class SubdivisionRun {
+public:
+    SubdivisionRun(const ObjMesh& mesh, const char* outputPath, const RunOptions& options,
+                   PhaseReporter& phases, Diagnostics& diagnostics)
+        : mesh_(mesh),
+          outputPath_(outputPath),
+          options_(options),
+          phases_(phases),
+          diagnostics_(diagnostics),
+          besidePhases_(besideMessages_, phases.times()),
+          file_(outputPath),
+          writer_(file_) {}
+
+    bool run();
+
+private:
+    void refinePositions();
+    void refineTextureAllButLast(PhaseReporter& phases, Diagnostics& diagnostics);
+    void writePositions();
+    void finishTexture(PhaseReporter& phases);
+    bool writeRest();
+
+    const ObjMesh& mesh_;
+    const char* outputPath_;
+    const RunOptions& options_;
+    PhaseReporter& phases_;
+    Diagnostics& diagnostics_;
+    // The texture's messages while it refines beside the positions, shown after theirs.
+    DeferredDiagnostics besideMessages_;
+    PhaseReporter besidePhases_;
+
+    std::optional<PositionSide> positions_;
+    const ObjMesh* faces_ = nullptr;  // the faces both surfaces are built from
+    bool withTexture_ = false;
+    TextureSide texture_;
+    RefinedMesh refined_;
+    RefinedPositions handedOver_;
+    bool hasOutput_ = false;  // there are refined positions to write
+    bool positionsFinite_ = true;
+    bool clean_ = true;
+    OutputFile file_;
+    MergedObjWriter writer_;
+    bool positionsWritten_ = false;
+};
+
+bool SubdivisionRun::run() {
+    withTexture_ = refinesTexture(mesh_, diagnostics_);
+    positions_.emplace();
+    positions_->build(mesh_, phases_, diagnostics_);
+    faces_ = &positions_->built.faces(mesh_);
+    // 1. The texture up to its last step beside the positions. 2. The position surface
+    // released before the texture's thread is joined.
+    const bool together = withTexture_ && options_.overlap == SurfaceOverlap::kBothAtOnce;
+    PhaseReporter& texturePhases = together ? besidePhases_ : phases_;
+    forkJoinIf(
+        together,
+        [&] {
+            refineTextureAllButLast(texturePhases, together ? besideMessages_ : diagnostics_);
+        },
+        [&] { refinePositions(); });
+    besideMessages_.replay(diagnostics_);
+    // 3. The positions' block of the file written beside the texture's last step, which
+    // shows its status on this thread.
+    forkJoin([&] { writePositions(); }, [&] { finishTexture(texturePhases); });
+    return writeRest() && clean_;
 }
 
-// Refines `texture` on a second thread, its messages kept in `messages` (which
-// `phases` reports to), its last step held until `room` is given (or broken, which
-// ends the thread by an exception, without that step). That step's status is shown
-// on `console` as it runs: by then this thread has shown all it has to show before
-// the texture's messages.
-std::future<void> refineBeside(TextureSide& texture, int steps, PhaseReporter& phases,
-                               DeferredDiagnostics& messages, Diagnostics& console,
-                               std::future<void> room) {
-    return std::async(std::launch::async, [&, steps, room = std::move(room)]() mutable {
-        texture.refine(steps, phases, [&] {
-            phases.quietly(&PhaseTimes::waitForRoom, [&] { room.get(); });
-            messages.showStatusOn(console);
+void SubdivisionRun::refinePositions() {
+    positions_->refine(options_.steps, options_.smoothing, phases_);
+    handedOver_ = positions_->handOver(*faces_, withTexture_, outputPath_, phases_,
+                                       diagnostics_, refined_);
+    hasOutput_ = positions_->built.built;
+    clean_ = handedOver_.clean;
+    positions_.reset();
+    for (std::string& library : refined_.materialLibraries) {
+        library = rewriteMaterialLibraries(library, mesh_.sourcePath, outputPath_);
+    }
+    // Positions that overflowed are never written; the run says so at its end.
+    positionsFinite_ = allFinite(refined_.positions);
+}
+
+void SubdivisionRun::refineTextureAllButLast(PhaseReporter& phases, Diagnostics& diagnostics) {
+    if (withTexture_) {
+        texture_.build(*faces_, options_.smoothing, phases, diagnostics);
+        texture_.refineAllButLast(options_.steps, phases);
+    }
+}
+
+void SubdivisionRun::writePositions() {
+    if (hasOutput_ && positionsFinite_) {
+        phases_.quietly(&PhaseTimes::write, [&] {
+            positionsWritten_ = file_.open() && writer_.writePositions(refined_);
         });
+        // Written: their room goes to the texture's last step.
+        std::vector<vec3<float>>().swap(refined_.positions);
+    }
+}
+
+void SubdivisionRun::finishTexture(PhaseReporter& phases) {
+    if (!withTexture_) {
+        return;
+    }
+    phases.continueOn(diagnostics_);
+    texture_.refineLast(options_.steps, phases);
+    if (!texture_.pair(handedOver_.pairing, hasOutput_, outputPath_, phases, diagnostics_,
+                       refined_)) {
+        clean_ = false;
+    }
+    texture_ = TextureSide();
+}
+
+bool SubdivisionRun::writeRest() {
+    if (!hasOutput_) {
+        return false;  // nothing to write, and the builder said why: the output stays as it was
+    }
+    if (!positionsFinite_ || !allFinite(refined_.uvs)) {
+        diagnostics_.error(overflowError(positionsFinite_ ? "texture coordinates" : "positions",
+                                         mesh_.sourcePath));
+        return false;
+    }
+    const bool written = phases_.quietly(&PhaseTimes::write, [&] {
+        return positionsWritten_ && writer_.writeRest(refined_) && file_.commit();
     });
+    if (!written) {
+        diagnostics_.error("ERROR : Can't write to [" + std::string(outputPath_) +
+                           "]: " + std::strerror(file_.error()));
+    }
+    return written;
 }
 
 }  // namespace
 
-Refinement refineMesh(const ObjMesh& input, int steps, const SmoothingOptions& smoothing,
-                      const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics,
-                      SurfaceOverlap overlap,
-                      const std::function<void(RefinedMesh&)>& positionsReady) {
-    Refinement result;
-    const std::optional<ObjMesh> simple = simplePolygons(input, diagnostics);
-    const ObjMesh& mesh = simple ? *simple : input;
-    const bool withTexture = refinesTexture(mesh, diagnostics);
-
-    auto positions = std::make_unique<SurfaceMesh>();
-    const BuiltSurface built = buildPositions(mesh, *positions, phases, diagnostics);
-    result.hasOutput = built.built;
-    const ObjMesh& faces = built.faces(mesh);
-
-    // Both at once: the texture layout is built now and refined on a second thread
-    // while this one refines the positions and hands them on. Its messages are kept
-    // and shown where the console has always shown them, after the positions'.
-    auto texture = std::make_unique<TextureSide>();
-    DeferredDiagnostics textureMessages;
-    PhaseReporter texturePhases(textureMessages, phases.times());
-    std::future<void> textureRefined;  // waits for the thread in its destructor
-    // The texture's last step makes its surface four times larger: it waits until the
-    // refined positions have left their surface, so that the two largest surfaces
-    // never take memory at the same time. Declared after the future, so that should
-    // this thread leave early, the promise is broken before the future waits: the
-    // texture's get() then throws, and the thread ends without its last step.
-    std::promise<void> positionsReleased;
-    const bool together = withTexture && overlap == SurfaceOverlap::kBothAtOnce;
-    if (together) {
-        texture->build(faces, smoothing, texturePhases, textureMessages);
-        textureRefined = refineBeside(*texture, steps, texturePhases, textureMessages, diagnostics,
-                                      positionsReleased.get_future());
+std::optional<RunOptions> checkRun(const ObjMesh& mesh, int steps,
+                                   const SmoothingOptions& smoothing, Diagnostics& diagnostics) {
+    try {
+        std::string refusal = inputLimitRefusal(mesh);
+        RunOptions options{steps, smoothing, SurfaceOverlap::kOneAtATime};
+        if (refusal.empty()) {
+            const MemoryAmounts available = availableMemory();
+            const RunMemory memory(mesh);
+            refusal = memory.refusal(steps, available);
+            options.overlap = memory.overlap(steps, available);
+        }
+        if (refusal.empty()) {
+            return options;
+        }
+        diagnostics.error(refusal);
+    } catch (const std::exception& e) {
+        diagnostics.error(e.what());
     }
-
-    const RefinedPositions refined =
-        refinePositions(*positions, faces, withTexture, steps, smoothing, result.hasOutput,
-                        outputName, phases, diagnostics, result.mesh);
-    result.clean = refined.clean;
-    positions.reset();
-    positionsReleased.set_value();
-    // Positions that overflowed are refused below, and never written.
-    const bool positionsFinite = !result.hasOutput || allFinite(result.mesh.positions);
-    if (result.hasOutput && positionsReady && positionsFinite) {
-        positionsReady(result.mesh);
-    }
-
-    if (together) {
-        textureRefined.get();  // rethrows what the thread threw
-        textureMessages.replay(diagnostics);
-    } else if (withTexture) {
-        texture->build(faces, smoothing, phases, diagnostics);
-        texture->refine(steps, phases);
-    }
-    if (withTexture && !texture->pair(refined.pairing, result.hasOutput, outputName, phases,
-                                      diagnostics, result.mesh)) {
-        result.clean = false;
-    }
-    texture.reset();
-    if (result.hasOutput && (!positionsFinite || !allFinite(result.mesh.uvs))) {
-        diagnostics.error(overflowError(positionsFinite ? "texture coordinates" : "positions",
-                                        mesh.sourcePath()));
-        result.hasOutput = false;
-    }
-    if (!result.hasOutput) {
-        result.clean = false;  // the builder said why
-    }
-    return result;
+    return std::nullopt;
 }
 
-bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps,
-                    const SmoothingOptions& smoothing, Diagnostics& diagnostics,
-                    PhaseTimes* times) {
+bool runSubdivision(const ObjMesh& input, const char* outputPath, const RunOptions& options,
+                    Diagnostics& diagnostics, PhaseTimes* times) {
     try {
-        const MemoryAmounts available = availableMemory();
-        std::string refusal = inputLimitRefusal(mesh);
-        std::optional<RunMemory> memory;  // counted only for a mesh within the limits
-        if (refusal.empty()) {
-            memory.emplace(mesh);
-            refusal = memory->refusal(steps, available);
-        }
-        if (!refusal.empty()) {
-            diagnostics.error(refusal);
-            return false;
-        }
         PhaseReporter phases(diagnostics, times);
-        // The file is opened only once there is something to write, and its first
-        // block written while the texture may still be refining. Should anything
-        // fail later, the unfinished file is removed with `file`.
-        std::optional<OutputFile> file;
-        std::optional<MergedObjWriter> writer;
-        bool writing = false;
-        const auto writePositions = [&](RefinedMesh& refined) {
-            phases.quietly(&PhaseTimes::write, [&] {
-                file.emplace(outputPath);
-                writer.emplace(*file);
-                writing = file->open() && writer->writePositions(refined);
-            });
-            // Written: their room goes to the texture's last step.
-            std::vector<vec3<float>>().swap(refined.positions);
-        };
-        const Refinement refinement =
-            refineMesh(mesh, steps, smoothing, outputPath, phases, diagnostics,
-                       memory->overlap(steps, available), writePositions);
-        if (!refinement.hasOutput) {
-            return false;  // nothing to write: the output path stays as it was
-        }
-        const bool written = phases.quietly(&PhaseTimes::write, [&] {
-            return file && writing && writer->writeRest(refinement.mesh) && file->commit();
-        });
-        if (!written) {
-            diagnostics.error("ERROR : Can't write to [" + std::string(outputPath) +
-                              "]: " + std::strerror(file ? file->error() : 0));
-        }
-        return written && refinement.clean;
+        const std::optional<ObjMesh> simple = simplePolygons(input, diagnostics);
+        SubdivisionRun run(simple ? *simple : input, outputPath, options, phases, diagnostics);
+        return run.run();
     } catch (const std::exception& e) {
         diagnostics.error(e.what());
         return false;

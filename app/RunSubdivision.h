@@ -1,44 +1,38 @@
 #pragma once
 
-#include <functional>
+#include <optional>
 
-#include "console/Diagnostics.h"
-#include "console/PhaseReporter.h"
-#include "mesh/ObjMesh.h"
-#include "output/RefinedMesh.h"
-#include "refine/SmoothingOptions.h"
-#include "system/MemoryBudget.h"
+#include "Diagnostics.h"
+#include "ObjMesh.h"
+#include "PhaseReporter.h"
+#include "RunMemory.h"
+#include "SmoothingOptions.h"
 
 namespace faceloom {
 
-// The tool's one run: refines `mesh` by `steps` Catmull-Clark steps (1 to 6), smoothed
-// as `smoothing` says, and
-// writes the refined, textured mesh to `outputPath`. Reports its phases and errors to
-// `diagnostics`. Returns true when it reported no error. Fills `times` when given.
-bool runSubdivision(ObjMesh& mesh, const char* outputPath, int steps,
-                    const SmoothingOptions& smoothing, Diagnostics& diagnostics,
-                    PhaseTimes* times = nullptr);
-
-// What a refinement produced.
-struct Refinement {
-    RefinedMesh mesh;
-    bool hasOutput = false;  // the position surface was built: there is a mesh to write
-    bool clean = true;       // no error was reported
+// How one run refines.
+struct RunOptions {
+    int steps = 3;  // 1 to 6
+    SmoothingOptions smoothing;
+    // Both surfaces at once when there is room for that (see checkRun).
+    SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime;
 };
 
-// The run up to the writer: builds and refines both surfaces and hands them over,
-// reporting as runSubdivision does. `outputName` only names the output in messages.
-// With kBothAtOnce the texture is refined on a second thread while this one refines
-// the positions and hands them on; its last step waits until the position surface is
-// released. `positionsReady`, when given, is called on this thread with the mesh as
-// soon as it holds its positions, facet corners and materials (only when there is
-// output), while the texture may still be refining; it may take the positions away
-// once it has written them.
-// May throw std::exception (memory exhaustion), also from the second thread, which is
-// always finished by the time this returns or throws.
-Refinement refineMesh(const ObjMesh& mesh, int steps, const SmoothingOptions& smoothing,
-                      const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics,
-                      SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime,
-                      const std::function<void(RefinedMesh&)>& positionsReady = {});
+// The checks before a run: the input's limits and the memory the run needs. Returns
+// the options the run takes, the surfaces' overlap set to what fits, or nothing after
+// reporting why the mesh can't be refined.
+std::optional<RunOptions> checkRun(const ObjMesh& mesh, int steps,
+                                   const SmoothingOptions& smoothing, Diagnostics& diagnostics);
+
+// The tool's one run: refines `mesh` as `options` say and writes the refined, textured
+// mesh to `outputPath`. Reports its phases and errors to `diagnostics`. Returns true
+// when it reported no error. Fills `times` when given.
+//
+// The texture is refined up to its last step beside the positions (on a second thread
+// when both fit at once), and the positions' block of the file is written beside the
+// texture's last step: the texture's last step, its largest by far, begins only once
+// the refined positions have left their surface.
+bool runSubdivision(const ObjMesh& mesh, const char* outputPath, const RunOptions& options,
+                    Diagnostics& diagnostics, PhaseTimes* times = nullptr);
 
 }  // namespace faceloom

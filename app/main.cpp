@@ -4,16 +4,35 @@
 // texture coordinates through the same refinement.
 
 #include <cstdio>
+#include <optional>
+#include <utility>
 
-#include "app/CommandLine.h"
-#include "app/HelpText.h"
-#include "app/RunSubdivision.h"
-#include "console/Diagnostics.h"
-#include "mesh/ObjMesh.h"
-#include "output/OutputFile.h"
+#include "CommandLine.h"
+#include "Diagnostics.h"
+#include "HelpText.h"
+#include "MemoryBudget.h"
+#include "ObjLoader.h"
+#include "OutputFile.h"
+#include "RunSubdivision.h"
+
+using namespace faceloom;
+
+namespace {
+
+// Reads the input, no more of it than fits in the memory there is.
+std::optional<ObjMesh> loadInput(const char* path, Diagnostics& diagnostics) {
+    const MemoryAmounts available = availableMemory();
+    ObjLoad load = loadObj(path, LoadLimits{loadableBytes(available)}, diagnostics);
+    if (load.oversized) {
+        diagnostics.error(
+            loadRefusal(path, load.oversized->bytes, load.oversized->sized, available));
+    }
+    return std::move(load.mesh);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    using namespace faceloom;
     const CommandLine line = parseCommandLine(argc, argv);
     // The usage text counts the program and the positional arguments, as if no
     // option had been given.
@@ -42,11 +61,12 @@ int main(int argc, char** argv) {
         console.progress("Warning : Steps number is not valid, I will use 3\n");
         steps = 3;
     }
-    ObjMesh mesh(line.positional[1], console);
-    if (mesh.loadFailed()) {
-        return 1;  // the loader said why; an empty mesh has nothing more to say
+    const std::optional<ObjMesh> mesh = loadInput(line.positional[1], console);
+    if (!mesh) {
+        return 1;  // the loader said why
     }
+    const std::optional<RunOptions> options = checkRun(*mesh, steps, line.smoothing, console);
     // 1 whenever an error was reported, even if a file was written (one without its
     // texture, say): scripts must be able to tell.
-    return runSubdivision(mesh, outputPath, steps, line.smoothing, console) ? 0 : 1;
+    return options && runSubdivision(*mesh, outputPath, *options, console) ? 0 : 1;
 }

@@ -14,8 +14,7 @@
 //                                    output files in --dir
 //
 // The columns are wall seconds per phase. With both surfaces at once, the texture's
-// refinement runs beside the positions', and its column leaves out the time its last
-// step waited for the position surface to be released.
+// refinement runs beside the positions', up to its last step.
 //
 // The torus is a grid of quads with some quads split into triangles and some pairs
 // merged into hexagons; its texture layout is the unrolled grid, so it has seams in
@@ -35,13 +34,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/RunSubdivision.h"
-#include "mesh/ObjMesh.h"
-#include "output/MergedObjWriter.h"
-#include "output/OutputFile.h"
+#include "ObjLoader.h"
+#include "RunSubdivision.h"
 
 using namespace faceloom;
 
@@ -152,24 +150,14 @@ Result runJob(const Options& options, std::uint64_t facets) {
     ErrorsOnly diagnostics;
     const auto start = std::chrono::steady_clock::now();
     {
-        ObjMesh mesh(input.c_str(), diagnostics);
+        const std::optional<ObjMesh> mesh = loadObj(input.c_str(), LoadLimits{}, diagnostics).mesh;
         result.load = seconds(start);
-        if (options.oneAtATime) {
-            // What a run does when memory is short: one surface after the other.
-            PhaseReporter phases(diagnostics, &result.phases);
-            const Refinement refinement =
-                refineMesh(mesh, options.steps, SmoothingOptions{}, output.c_str(), phases,
-                           diagnostics, SurfaceOverlap::kOneAtATime);
-            const bool written = phases.quietly(&PhaseTimes::write, [&] {
-                OutputFile file(output);
-                return file.open() && writeMergedObj(refinement.mesh, file) && file.commit();
-            });
-            if (!written) {
-                std::fprintf(stderr, "FaceloomBench: can't write %s\n", output.c_str());
-            }
-        } else {
-            runSubdivision(mesh, output.c_str(), options.steps, SmoothingOptions{}, diagnostics,
-                           &result.phases);
+        // One surface after the other is what a run does when memory is short.
+        const RunOptions run{options.steps, SmoothingOptions{},
+                             options.oneAtATime ? SurfaceOverlap::kOneAtATime
+                                                : SurfaceOverlap::kBothAtOnce};
+        if (mesh) {
+            runSubdivision(*mesh, output.c_str(), run, diagnostics, &result.phases);
         }
     }
     result.total = seconds(start);
@@ -226,9 +214,9 @@ void printRow(const Result& r, int steps) {
     std::printf(
         "%11llu %5d | %6.2f %6.2f %7.2f %7.2f %7.2f %6.2f | %7.2f %8.0f %6.0f %8.0f %7.2f\n",
         static_cast<unsigned long long>(r.facets), steps, r.load, p.build, p.refinePositions,
-        p.refineTexture - p.waitForRoom, p.handOver, p.write, r.total, r.peakKiB / 1024.0,
+        p.refineTexture, p.handOver, p.write, r.total, r.peakKiB / 1024.0,
         r.peakKiB * 1024.0 / double(r.facets), double(r.fileBytes) / (1 << 20),
-        r.total / (p.refinePositions + p.refineTexture - p.waitForRoom));
+        r.total / (p.refinePositions + p.refineTexture));
 }
 
 // Runs `run(facets)` at the benchmark's size and, with --scaling, at four times it,

@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "console/Diagnostics.h"
-#include "mesh/ObjMesh.h"
-#include "tests/reference/OsdPrimvar.h"
+#include "Diagnostics.h"
+#include "ObjLoader.h"
+#include "OsdPrimvar.h"
 
 using namespace faceloom;
 using namespace OpenSubdiv;
@@ -86,20 +86,20 @@ struct Refined {
 Refined refine(const ObjMesh& mesh, int steps) {
     std::vector<int> cornersPerFace;
     std::vector<Far::Index> positionIndices, uvIndices;
-    for (std::uint32_t f = 0; f < mesh.faceCount; ++f) {
-        cornersPerFace.push_back(static_cast<int>(mesh.faceTypes[f].y));
+    for (std::uint32_t f = 0; f < mesh.faceCount(); ++f) {
+        cornersPerFace.push_back(static_cast<int>(mesh.faceTypes[f].count));
     }
-    for (std::uint64_t c = 0; c < mesh.cornerCount; ++c) {
-        positionIndices.push_back(static_cast<Far::Index>(mesh.corners[c].x) - 1);
-        uvIndices.push_back(static_cast<Far::Index>(mesh.corners[c].y) - 1);
+    for (const Corner& corner : mesh.corners) {
+        positionIndices.push_back(static_cast<Far::Index>(corner.position) - 1);
+        uvIndices.push_back(static_cast<Far::Index>(corner.texture) - 1);
     }
     Far::TopologyDescriptor descriptor;
-    descriptor.numVertices = static_cast<int>(mesh.vertexCount);
-    descriptor.numFaces = static_cast<int>(mesh.faceCount);
+    descriptor.numVertices = static_cast<int>(mesh.vertexCount());
+    descriptor.numFaces = static_cast<int>(mesh.faceCount());
     descriptor.numVertsPerFace = cornersPerFace.data();
     descriptor.vertIndicesPerFace = positionIndices.data();
     Far::TopologyDescriptor::FVarChannel uvChannel;
-    uvChannel.numValues = static_cast<int>(mesh.uvCount);
+    uvChannel.numValues = static_cast<int>(mesh.uvCount());
     uvChannel.valueIndices = uvIndices.data();
     descriptor.numFVarChannels = 1;
     descriptor.fvarChannels = &uvChannel;
@@ -118,12 +118,12 @@ Refined refine(const ObjMesh& mesh, int steps) {
     // level's after the previous one's, since PrimvarRefiner reads level - 1 and
     // writes level.
     result.allPoints.resize(refiner.GetNumVerticesTotal());
-    for (std::uint32_t i = 0; i < mesh.vertexCount; ++i) {
+    for (std::uint32_t i = 0; i < mesh.vertexCount(); ++i) {
         result.allPoints[i] =
             Point{{mesh.positions[i].x, mesh.positions[i].y, mesh.positions[i].z}};
     }
     result.allUvs.resize(refiner.GetNumFVarValuesTotal(0));
-    for (std::uint32_t i = 0; i < mesh.uvCount; ++i) {
+    for (std::uint32_t i = 0; i < mesh.uvCount(); ++i) {
         result.allUvs[i] = Uv{{mesh.uvs[i].x, mesh.uvs[i].y}};
     }
     const Far::PrimvarRefiner primvars(refiner);
@@ -178,12 +178,12 @@ int main(int argc, char** argv) {
     }
     const int steps = std::atoi(argv[1]);
     ConsoleDiagnostics console;
-    const ObjMesh mesh(argv[2], console);
-    if (mesh.loadFailed() || mesh.faceCount == 0 || steps < 1) {
+    const std::optional<ObjMesh> loaded = loadObj(argv[2], LoadLimits{}, console).mesh;
+    if (!loaded || loaded->faceCount() == 0 || steps < 1) {
         std::fprintf(stderr, "ERROR : Nothing to refine in [%s]\n", argv[2]);
         return 1;
     }
-    const Refined refined = refine(mesh, steps);
+    const Refined refined = refine(*loaded, steps);
     if (!refined.refiner) {
         std::fprintf(stderr, "ERROR : OpenSubdiv can't take the faces of [%s]\n", argv[2]);
         return 1;

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "console/Diagnostics.h"
+#include "Diagnostics.h"
 
 namespace faceloom {
 

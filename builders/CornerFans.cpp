@@ -1,9 +1,7 @@
-#include "builders/CornerFans.h"
+#include "CornerFans.h"
 
 #include <algorithm>
 #include <numeric>
-
-#include "builders/SurfaceBuild.h"
 
 namespace faceloom {
 
@@ -35,71 +33,24 @@ private:
     std::vector<std::uint64_t> parent_;
 };
 
-// One face's use of an edge: the undirected edge, and the face's corners at its
-// smaller and its larger position.
-struct EdgeUse {
-    std::uint64_t key;
-    std::uint64_t atLow, atHigh;
-};
-
 }  // namespace
 
-bool hasPolygonFaces(const ObjMesh& mesh) {
-    std::vector<std::uint32_t> indices;
-    for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
-        if (mesh.faceTypes[face].x == kCornersUnread || mesh.faceTypes[face].y < 3) {
-            return false;
-        }
-        indices.clear();
-        for (const vec2<unsigned int>& corner : mesh.faceCorners(face)) {
-            if (corner.x < 1 || corner.x > mesh.vertexCount) {
-                return false;
-            }
-            indices.push_back(corner.x);
-        }
-        if (firstRepeated(indices) != kNoneRepeated) {
-            return false;
-        }
-    }
-    return true;
-}
-
 std::vector<std::uint64_t> cornerFans(const ObjMesh& mesh, const EdgeLink& linked) {
-    std::vector<EdgeUse> uses;
-    uses.reserve(mesh.cornerCount);
-    for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
-        const std::uint64_t first = mesh.faceStarts[face];
-        const std::uint32_t n = mesh.faceTypes[face].y;
-        for (std::uint32_t k = 0; k < n; ++k) {
-            std::uint64_t a = first + k, b = first + (k + 1) % n;
-            if (mesh.corners[a].x > mesh.corners[b].x) {
-                std::swap(a, b);
-            }
-            uses.push_back({(std::uint64_t{mesh.corners[a].x} << 32) | mesh.corners[b].x, a, b});
-        }
-    }
-    std::sort(uses.begin(), uses.end(),
-              [](const EdgeUse& l, const EdgeUse& r) { return l.key < r.key; });
-
-    CornerGroups groups(mesh.cornerCount);
-    for (std::size_t i = 0; i < uses.size();) {
-        std::size_t end = i + 1;
-        while (end < uses.size() && uses[end].key == uses[i].key) {
-            ++end;
-        }
+    const std::vector<EdgeUse> uses = sortedEdgeUses(mesh, CornerSide::kPosition);
+    CornerGroups groups(mesh.cornerCount());
+    forEachEdge(uses, [&](std::size_t first, std::size_t count) {
         // An edge of three faces or more joins none of them: each is a sheet of its own.
-        if (end - i == 2) {
-            const EdgeUse& f = uses[i];
-            const EdgeUse& g = uses[i + 1];
+        if (count == 2) {
+            const EdgeUse& f = uses[first];
+            const EdgeUse& g = uses[first + 1];
             if (linked(f.atLow, g.atLow, f.atHigh, g.atHigh)) {
                 groups.join(f.atLow, g.atLow);
                 groups.join(f.atHigh, g.atHigh);
             }
         }
-        i = end;
-    }
-    std::vector<std::uint64_t> fans(mesh.cornerCount);
-    for (std::uint64_t c = 0; c < mesh.cornerCount; ++c) {
+    });
+    std::vector<std::uint64_t> fans(mesh.cornerCount());
+    for (std::uint64_t c = 0; c < mesh.cornerCount(); ++c) {
         fans[c] = groups.root(c);
     }
     return fans;

@@ -4,14 +4,10 @@
 #include <functional>
 #include <vector>
 
-#include "mesh/ObjMesh.h"
+#include "MeshTopology.h"
+#include "ObjMesh.h"
 
 namespace faceloom {
-
-// Whether every face of `mesh` can be walked as a polygon of positions: its corners
-// were read, there are at least three, each names an existing position, and no
-// position twice. Only such faces have fans.
-bool hasPolygonFaces(const ObjMesh& mesh);
 
 // Groups the face corners at each position into fans: corners of faces that reach
 // each other around the position through edges they share. Two faces share an edge

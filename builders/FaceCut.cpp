@@ -1,57 +1,40 @@
-#include "builders/FaceCut.h"
+#include "FaceCut.h"
 
 #include <algorithm>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include "mesh/SharedArray.h"
+#include "MeshTopology.h"
 
 namespace faceloom {
 
 namespace {
 
-using Corners = std::vector<vec2<unsigned int>>;
+using Corners = std::vector<Corner>;
 
 enum class Shape { kSimple, kTouchesItself, kNoArea, kLeftForTheBuilder };
 
-Shape shapeOf(const ObjMesh& mesh, std::uint32_t face) {
-    if (mesh.faceTypes[face].x == kCornersUnread) {
+Shape shapeOf(const ObjMesh& mesh, std::uint32_t face, std::vector<std::uint32_t>& positions) {
+    if (mesh.faceTypes[face].form == kCornersUnread) {
         return Shape::kLeftForTheBuilder;
     }
-    const ObjMesh::FaceCorners corners = mesh.faceCorners(face);
-    for (const vec2<unsigned int>& corner : corners) {
-        if (corner.x < 1 || corner.x > mesh.vertexCount) {
+    positions.clear();
+    for (const Corner& corner : mesh.faceCorners(face)) {
+        if (corner.position < 1 || corner.position > mesh.vertexCount()) {
             return Shape::kLeftForTheBuilder;
         }
+        positions.push_back(corner.position);
     }
-    if (corners.size() < 3) {
+    if (positions.size() < 3) {
         return Shape::kNoArea;
     }
-    // Every face of every file passes here: most are small and simple, and are told
-    // so without allocating.
-    if (corners.size() <= 16) {
-        bool repeated = false;
-        for (std::uint32_t i = 0; i < corners.size() && !repeated; ++i) {
-            for (std::uint32_t j = i + 1; j < corners.size() && !repeated; ++j) {
-                repeated = corners[i].x == corners[j].x;
-            }
-        }
-        if (!repeated) {
-            return Shape::kSimple;
-        }
-    }
-    std::vector<unsigned int> positions;
-    for (const vec2<unsigned int>& corner : corners) {
-        positions.push_back(corner.x);
+    if (firstRepeated(positions) == kNoneRepeated) {
+        return Shape::kSimple;
     }
     std::sort(positions.begin(), positions.end());
     const auto distinct = std::unique(positions.begin(), positions.end()) - positions.begin();
-    if (distinct < 3) {
-        return Shape::kNoArea;
-    }
-    return distinct == static_cast<std::ptrdiff_t>(corners.size()) ? Shape::kSimple
-                                                                   : Shape::kTouchesItself;
+    return distinct < 3 ? Shape::kNoArea : Shape::kTouchesItself;
 }
 
 // The piece's positions, turned to start at the smallest: two pieces are the same
@@ -59,7 +42,7 @@ Shape shapeOf(const ObjMesh& mesh, std::uint32_t face) {
 std::vector<unsigned int> canonical(const Corners& piece) {
     std::vector<unsigned int> positions;
     for (const auto& corner : piece) {
-        positions.push_back(corner.x);
+        positions.push_back(corner.position);
     }
     std::rotate(positions.begin(), std::min_element(positions.begin(), positions.end()),
                 positions.end());
@@ -81,7 +64,7 @@ void cut(Corners face, std::vector<Corners>& simple, std::uint32_t& dropped) {
         std::unordered_map<unsigned int, std::size_t> firstAt;
         std::size_t i = 0, j = 0;
         for (j = 0; j < piece.size(); ++j) {
-            const auto at = firstAt.emplace(piece[j].x, j);
+            const auto at = firstAt.emplace(piece[j].position, j);
             if (!at.second) {
                 i = at.first->second;
                 break;
@@ -107,76 +90,64 @@ void cut(Corners face, std::vector<Corners>& simple, std::uint32_t& dropped) {
 }
 
 // Per-face labels of the pieces: each piece takes its face's.
-void copyLabels(const boost::shared_array<std::uint32_t>& from,
-                const std::vector<std::uint32_t>& faceOfPiece,
-                boost::shared_array<std::uint32_t>& to) {
-    if (!from) {
-        return;
-    }
+std::vector<std::uint32_t> labelsOfPieces(const std::vector<std::uint32_t>& ofFace,
+                                          const std::vector<std::uint32_t>& faceOfPiece) {
     std::vector<std::uint32_t> labels;
-    labels.reserve(faceOfPiece.size());
-    for (std::uint32_t face : faceOfPiece) {
-        labels.push_back(from[face]);
+    if (!ofFace.empty()) {
+        labels.reserve(faceOfPiece.size());
+        for (std::uint32_t face : faceOfPiece) {
+            labels.push_back(ofFace[face]);
+        }
     }
-    to = toSharedArray(labels);
+    return labels;
 }
 
 }  // namespace
 
 std::optional<CutFaces> cutFaces(const ObjMesh& mesh) {
-    std::vector<Shape> shapes(mesh.faceCount);
+    std::vector<Shape> shapes(mesh.faceCount());
     bool anyToChange = false;
-    for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
-        shapes[face] = shapeOf(mesh, face);
+    std::vector<std::uint32_t> scratch;
+    for (std::uint32_t face = 0; face < mesh.faceCount(); ++face) {
+        shapes[face] = shapeOf(mesh, face, scratch);
         anyToChange |= shapes[face] == Shape::kTouchesItself || shapes[face] == Shape::kNoArea;
     }
     if (!anyToChange) {
         return std::nullopt;
     }
 
-    CutFaces result{mesh};
-    std::vector<vec2<unsigned int>> types;
-    Corners corners;
+    CutFaces result;
+    ObjMesh& out = result.mesh;
+    out = withFacesOf(mesh);
+    out.positions = mesh.positions;
+    out.uvs = mesh.uvs;
+    out.faceTypes.clear();
     std::vector<std::uint32_t> faceOfPiece;
-    const auto keep = [&](std::uint32_t face, const Corners& piece) {
-        types.push_back({mesh.faceTypes[face].x, static_cast<unsigned int>(piece.size())});
-        corners.insert(corners.end(), piece.begin(), piece.end());
+    const auto keep = [&](std::uint32_t face, const Corner* first, std::size_t count) {
+        out.faceTypes.push_back({mesh.faceTypes[face].form, static_cast<std::uint32_t>(count)});
+        out.corners.insert(out.corners.end(), first, first + count);
         faceOfPiece.push_back(face);
     };
-    for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
+    for (std::uint32_t face = 0; face < mesh.faceCount(); ++face) {
         const ObjMesh::FaceCorners own = mesh.faceCorners(face);
-        Corners faceCorners(own.begin(), own.end());
-        switch (shapes[face]) {
-            case Shape::kNoArea:
-                ++result.droppedFaces;
-                break;
-            case Shape::kTouchesItself: {
-                std::vector<Corners> pieces;
-                cut(std::move(faceCorners), pieces, result.droppedPieces);
-                ++result.cutFaces;
-                result.keptPieces += static_cast<std::uint32_t>(pieces.size());
-                for (const Corners& piece : pieces) {
-                    keep(face, piece);
-                }
-                break;
+        if (shapes[face] == Shape::kNoArea) {
+            ++result.droppedFaces;
+        } else if (shapes[face] == Shape::kTouchesItself) {
+            std::vector<Corners> pieces;
+            cut(Corners(own.begin(), own.end()), pieces, result.droppedPieces);
+            ++result.cutFaces;
+            result.keptPieces += static_cast<std::uint32_t>(pieces.size());
+            for (const Corners& piece : pieces) {
+                keep(face, piece.data(), piece.size());
             }
-            default:
-                // Unread faces keep their (absent) corners and their form.
-                types.push_back(mesh.faceTypes[face]);
-                corners.insert(corners.end(), faceCorners.begin(), faceCorners.end());
-                faceOfPiece.push_back(face);
-                break;
+        } else {
+            // Unread faces keep their (absent) corners and their form.
+            keep(face, own.begin(), own.size());
         }
     }
-
-    ObjMesh& out = result.mesh;
-    out.faceCount = static_cast<std::uint32_t>(types.size());
-    out.cornerCount = corners.size();
-    out.faceTypes = toSharedArray(types);
-    out.corners = toSharedArray(corners);
-    copyLabels(mesh.faceMaterials, faceOfPiece, out.faceMaterials);
-    copyLabels(mesh.faceObjects, faceOfPiece, out.faceObjects);
-    copyLabels(mesh.faceGroups, faceOfPiece, out.faceGroups);
+    out.faceMaterials = labelsOfPieces(mesh.faceMaterials, faceOfPiece);
+    out.faceObjects = labelsOfPieces(mesh.faceObjects, faceOfPiece);
+    out.faceGroups = labelsOfPieces(mesh.faceGroups, faceOfPiece);
     out.indexFaces();
     return result;
 }

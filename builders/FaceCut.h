@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "mesh/ObjMesh.h"
+#include "ObjMesh.h"
 
 namespace faceloom {
 

@@ -1,4 +1,4 @@
-#include "builders/FaceOrientationRepair.h"
+#include "FaceOrientationRepair.h"
 
 #include <algorithm>
 #include <limits>
@@ -9,8 +9,8 @@
 #include <CGAL/Polygon_mesh_processing/orient_polygon_soup.h>
 #include <CGAL/Polygon_mesh_processing/orient_polygon_soup_extension.h>
 
-#include "builders/Polyhedron.h"
-#include "builders/SurfaceBuild.h"
+#include "Polyhedron.h"
+#include "MeshTopology.h"
 
 namespace faceloom {
 
@@ -44,33 +44,22 @@ struct RecordingVisitor : CGAL::Polygon_mesh_processing::Default_orientation_vis
 };
 
 // The faces of `mesh` as the polygon soup CGAL orients: points and 0-based index
-// lists. False when they can't be handed over (see orientFaces).
+// lists. False when they can't be handed over (see orientFaces): orient_polygon_soup
+// loops forever on a polygon through one vertex twice, for one.
 bool toSoup(const ObjMesh& mesh, std::vector<Kernel::Point_3>& points,
             std::vector<std::vector<std::size_t>>& polygons) {
-    const auto positions = mesh.getPositions();
-    const auto faceTypes = mesh.getFaceTypes();
-    points.reserve(mesh.vertexCount);
-    for (std::uint32_t i = 0; i < mesh.vertexCount; ++i) {
-        points.emplace_back(positions[i].x, positions[i].y, positions[i].z);
+    if (!hasPolygonFaces(mesh)) {
+        return false;
     }
-    polygons.resize(mesh.faceCount);
-    std::vector<std::uint32_t> indices;
-    for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
-        if (faceTypes[face].x == kCornersUnread || faceTypes[face].y < 3) {
-            return false;
+    points.reserve(mesh.vertexCount());
+    for (const vec3<float>& p : mesh.positions) {
+        points.emplace_back(p.x, p.y, p.z);
+    }
+    polygons.resize(mesh.faceCount());
+    for (std::uint32_t face = 0; face < mesh.faceCount(); ++face) {
+        for (const Corner& corner : mesh.faceCorners(face)) {
+            polygons[face].push_back(corner.position - 1);
         }
-        indices.clear();
-        for (const vec2<unsigned int>& corner : mesh.faceCorners(face)) {
-            if (corner.x < 1 || corner.x > mesh.vertexCount) {
-                return false;
-            }
-            indices.push_back(corner.x - 1);
-        }
-        // orient_polygon_soup loops forever on a polygon through one vertex twice.
-        if (firstRepeated(indices) != kNoneRepeated) {
-            return false;
-        }
-        polygons[face].assign(indices.begin(), indices.end());
     }
     return true;
 }
@@ -104,34 +93,35 @@ bool partNonManifoldEdges(std::size_t originalCount, std::vector<Kernel::Point_3
 bool fromSoup(const ObjMesh& mesh, const std::vector<Kernel::Point_3>& points,
               const std::vector<std::vector<std::size_t>>& polygons, const Changes& changes,
               OrientedFaces& result) {
-    boost::shared_array<vec3<float>> newPositions(new vec3<float>[points.size()]);
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        newPositions[i] = {points[i].x(), points[i].y(), points[i].z()};
+    ObjMesh& out = result.mesh;
+    out = withFacesOf(mesh);
+    out.uvs = mesh.uvs;
+    out.positions.reserve(points.size());
+    for (const Kernel::Point_3& p : points) {
+        out.positions.push_back({p.x(), p.y(), p.z()});
     }
-    boost::shared_array<vec2<unsigned int>> newCorners(new vec2<unsigned int>[mesh.cornerCount]);
     const auto original = [&](std::size_t index) {
-        while (index >= mesh.vertexCount) {
-            index = changes.duplicateOf[index - mesh.vertexCount];
+        while (index >= mesh.vertexCount()) {
+            index = changes.duplicateOf[index - mesh.vertexCount()];
         }
         return index;
     };
-    for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
+    out.corners.resize(mesh.cornerCount());
+    for (std::uint32_t face = 0; face < mesh.faceCount(); ++face) {
         const ObjMesh::FaceCorners faceCorners = mesh.faceCorners(face);
         const std::uint32_t n = faceCorners.size();
         for (std::uint32_t k = 0; k < n; ++k) {
             // A turned face runs its corners backwards (CGAL reverses the index list),
             // the texture corners with them.
-            const vec2<unsigned int>& from = faceCorners[changes.reversed[face] ? n - 1 - k : k];
+            const Corner& from = faceCorners[changes.reversed[face] ? n - 1 - k : k];
             const std::size_t index = polygons[face][k];
-            if (original(index) != from.x - 1) {
+            if (original(index) != from.position - 1) {
                 return false;  // not the change we were told about: don't guess
             }
-            newCorners[mesh.faceStarts[face] + k] = {static_cast<unsigned int>(index + 1), from.y};
+            out.corners[mesh.faceStarts[face] + k] = {static_cast<std::uint32_t>(index + 1),
+                                                      from.texture};
         }
     }
-    result.mesh.positions = newPositions;
-    result.mesh.vertexCount = static_cast<std::uint32_t>(points.size());
-    result.mesh.corners = newCorners;
     return true;
 }
 
@@ -144,7 +134,7 @@ std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
         return std::nullopt;
     }
     Changes changes;
-    changes.reversed.assign(mesh.faceCount, false);
+    changes.reversed.assign(mesh.faceCount(), false);
     std::set<std::pair<std::size_t, std::size_t>> nonManifoldEdges;
     RecordingVisitor visitor;
     visitor.changes = &changes;
@@ -153,11 +143,11 @@ std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
     CGAL::Polygon_mesh_processing::orient_polygon_soup(points, polygons,
                                                        CGAL::parameters::visitor(visitor));
     if (!nonManifoldEdges.empty() &&
-        !partNonManifoldEdges(mesh.vertexCount, points, polygons, changes)) {
+        !partNonManifoldEdges(mesh.vertexCount(), points, polygons, changes)) {
         return std::nullopt;
     }
 
-    OrientedFaces result{mesh, 0, points.size() - mesh.vertexCount, nonManifoldEdges.size()};
+    OrientedFaces result{{}, 0, points.size() - mesh.vertexCount(), nonManifoldEdges.size()};
     result.turnedFaces = static_cast<std::size_t>(
         std::count(changes.reversed.begin(), changes.reversed.end(), true));
     if (result.turnedFaces == 0 && result.splitVertices == 0 && result.splitEdges == 0) {

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "mesh/ObjMesh.h"
+#include "ObjMesh.h"
 
 namespace faceloom {
 

@@ -1,4 +1,4 @@
-#include "builders/InputLimits.h"
+#include "InputLimits.h"
 
 #include <vector>
 
@@ -10,9 +10,8 @@ namespace {
 // out of range are left for the builders to report.
 std::uint32_t busiestIndex(const ObjMesh& mesh, std::uint32_t count, bool texture) {
     std::vector<std::uint32_t> faces(count);
-    const auto corners = mesh.getCorners();
-    for (std::uint64_t c = 0; c < mesh.cornerCount; ++c) {
-        const std::uint32_t index = texture ? corners[c].y : corners[c].x;
+    for (const Corner& corner : mesh.corners) {
+        const std::uint32_t index = texture ? corner.texture : corner.position;
         if (index >= 1 && index <= count && ++faces[index - 1] > kMaxFacesAtVertex) {
             return index;
         }
@@ -23,12 +22,12 @@ std::uint32_t busiestIndex(const ObjMesh& mesh, std::uint32_t count, bool textur
 }  // namespace
 
 std::string inputLimitRefusal(const ObjMesh& mesh) {
-    const std::string where = "[" + mesh.sourcePath() + "]";
-    const auto faceTypes = mesh.getFaceTypes();
-    for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
-        if (faceTypes[face].y > kMaxFaceCorners) {
+    const std::string where = "[" + mesh.sourcePath + "]";
+    const std::vector<Face>& faceTypes = mesh.faceTypes;
+    for (std::uint32_t face = 0; face < mesh.faceCount(); ++face) {
+        if (faceTypes[face].count > kMaxFaceCorners) {
             return "ERROR : Face " + std::to_string(face + 1) + " of " + where + " has " +
-                   std::to_string(faceTypes[face].y) +
+                   std::to_string(faceTypes[face].count) +
                    " corners: the refinement's time grows with the square of a face's corners, "
                    "so " +
                    std::to_string(kMaxFaceCorners) + " is the most it takes";
@@ -37,7 +36,7 @@ std::string inputLimitRefusal(const ObjMesh& mesh) {
     // The corners at an index count the faces that meet there (a face that names a
     // vertex twice is refused by the builders anyway).
     for (const bool texture : {false, true}) {
-        const std::uint32_t count = texture ? mesh.uvCount : mesh.vertexCount;
+        const std::uint32_t count = texture ? mesh.uvCount() : mesh.vertexCount();
         if (const std::uint32_t index = busiestIndex(mesh, count, texture)) {
             return "ERROR : More than " + std::to_string(kMaxFacesAtVertex) + " faces of " + where +
                    " meet at " + (texture ? "texture coordinate " : "position ") +

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "mesh/ObjMesh.h"
+#include "ObjMesh.h"
 
 namespace faceloom {
 

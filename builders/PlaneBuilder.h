@@ -1,7 +1,6 @@
 #pragma once
 
-#include "builders/SurfaceBuild.h"
-#include "mesh/ObjMesh.h"
+#include "SurfaceBuild.h"
 
 namespace faceloom {
 
@@ -16,12 +15,8 @@ public:
         : SurfaceBuilder<HDS>(mesh, diagnostics, verbose) {}
 
     void operator()(HDS& hds) override {
-        const auto uvs = this->mesh->getUVs();
-        this->outcome_ = buildSurface(
-            hds, *this->mesh, this->verbose, this->diagnostics, "ERROR : NULL 2D Data",
-            "texture coordinate", this->mesh->uvCount,
-            [&](std::uint32_t i) { return typename HDS::Vertex::Point(uvs[i].x, uvs[i].y, 0.0f); },
-            [](const vec2<unsigned int>& corner) { return corner.y; });
+        this->outcome_ =
+            buildSurface(hds, *this->mesh, CornerSide::kTexture, this->verbose, this->diagnostics);
     }
 };
 

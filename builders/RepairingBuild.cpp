@@ -1,14 +1,14 @@
-#include "builders/RepairingBuild.h"
+#include "RepairingBuild.h"
 
 #include <algorithm>
 #include <string>
 
-#include "builders/FaceCut.h"
-#include "builders/FaceOrientationRepair.h"
-#include "builders/PlaneBuilder.h"
-#include "builders/TextureLayout.h"
-#include "builders/TriQuadBuilder.h"
-#include "builders/VertexFanSplit.h"
+#include "FaceCut.h"
+#include "FaceOrientationRepair.h"
+#include "PlaneBuilder.h"
+#include "TextureLayout.h"
+#include "TriQuadBuilder.h"
+#include "VertexFanSplit.h"
 
 namespace faceloom {
 
@@ -33,13 +33,13 @@ void buildReporting(const ObjMesh& mesh, Polyhedron& surface, Diagnostics& diagn
 
 std::string surfaceRepair(std::size_t turned, std::size_t split, const ObjMesh& mesh) {
     return "Warning : Turned " + std::to_string(turned) + " faces and split " +
-           std::to_string(split) + " vertices of [" + mesh.sourcePath() +
+           std::to_string(split) + " vertices of [" + mesh.sourcePath +
            "] to build its surface\n";
 }
 
 bool namesMissingTexture(const ObjMesh& faces) {
-    for (std::uint32_t face = 0; face < faces.faceCount; ++face) {
-        if (faces.faceTypes[face].x != kCornersUnread && !faceHasTexture(faces, face)) {
+    for (std::uint32_t face = 0; face < faces.faceCount(); ++face) {
+        if (faces.faceTypes[face].form != kCornersUnread && !faceHasTexture(faces, face)) {
             return true;
         }
     }
@@ -53,7 +53,7 @@ std::optional<ObjMesh> simplePolygons(const ObjMesh& mesh, Diagnostics& diagnost
     if (!cut) {
         return std::nullopt;
     }
-    const std::string path = " of [" + mesh.sourcePath() + "]";
+    const std::string path = " of [" + mesh.sourcePath + "]";
     if (cut->droppedFaces != 0) {
         diagnostics.progress("Warning : Dropped " + std::to_string(cut->droppedFaces) + " faces" +
                              path + " with fewer than 3 distinct corners: they enclose no area\n");
@@ -96,7 +96,7 @@ BuiltSurface buildPositionSurface(const ObjMesh& mesh, Polyhedron& surface,
                 diagnostics.progress("Warning : Parted the faces at " +
                                      std::to_string(oriented->splitEdges) +
                                      " edges shared by three or more faces of [" +
-                                     mesh.sourcePath() + "] to build its surface\n");
+                                     mesh.sourcePath + "] to build its surface\n");
             }
             result.built = true;
             result.repaired = std::move(oriented->mesh);
@@ -121,7 +121,7 @@ BuiltSurface buildTextureSurface(const ObjMesh& faces, Polyhedron& surface,
         }
         return result;
     }
-    const std::string in = "[" + faces.sourcePath() + "]";
+    const std::string in = "[" + faces.sourcePath + "]";
     if (layout->brokenFaces != 0) {
         diagnostics.progress("Warning : Wrote " + std::to_string(layout->brokenFaces) +
                              " faces of " + in +

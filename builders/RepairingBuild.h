@@ -3,9 +3,9 @@
 #include <optional>
 #include <vector>
 
-#include "builders/Polyhedron.h"
-#include "console/Diagnostics.h"
-#include "mesh/ObjMesh.h"
+#include "Polyhedron.h"
+#include "Diagnostics.h"
+#include "ObjMesh.h"
 
 namespace faceloom {
 

@@ -1,4 +1,4 @@
-#include "builders/TextureLayout.h"
+#include "TextureLayout.h"
 
 #include <algorithm>
 #include <limits>
@@ -6,18 +6,17 @@
 #include <tuple>
 #include <vector>
 
-#include "builders/CornerFans.h"
-#include "builders/SurfaceBuild.h"
-#include "mesh/SharedArray.h"
+#include "CornerFans.h"
+#include "MeshTopology.h"
 
 namespace faceloom {
 
 bool faceHasTexture(const ObjMesh& mesh, std::uint32_t face) {
-    if (mesh.faceTypes[face].x == kCornersUnread) {
+    if (mesh.faceTypes[face].form == kCornersUnread) {
         return false;
     }
-    for (const vec2<unsigned int>& corner : mesh.faceCorners(face)) {
-        if (corner.y < 1 || corner.y > mesh.uvCount) {
+    for (const Corner& corner : mesh.faceCorners(face)) {
+        if (corner.texture < 1 || corner.texture > mesh.uvCount()) {
             return false;
         }
     }
@@ -30,22 +29,22 @@ namespace {
 // Counts the faces without texture that still name some (`brokenFaces`) and the faces
 // that name one twice (`repeatingFaces`) in `layout`.
 std::vector<std::uint32_t> cornerTextures(const ObjMesh& faces, TextureLayout& layout) {
-    std::vector<std::uint32_t> texture(faces.cornerCount, 0);
+    std::vector<std::uint32_t> texture(faces.cornerCount(), 0);
     std::vector<std::uint32_t> indices;
-    for (std::uint32_t face = 0; face < faces.faceCount; ++face) {
+    for (std::uint32_t face = 0; face < faces.faceCount(); ++face) {
         const ObjMesh::FaceCorners corners = faces.faceCorners(face);
         if (!faceHasTexture(faces, face)) {
             bool anyIndex = false;
-            for (const vec2<unsigned int>& corner : corners) {
-                anyIndex = anyIndex || corner.y != 0;
+            for (const Corner& corner : corners) {
+                anyIndex = anyIndex || corner.texture != 0;
             }
             layout.brokenFaces += anyIndex;
             continue;
         }
         indices.clear();
         for (std::uint32_t k = 0; k < corners.size(); ++k) {
-            texture[faces.faceStarts[face] + k] = corners[k].y;
-            indices.push_back(corners[k].y);
+            texture[faces.faceStarts[face] + k] = corners[k].texture;
+            indices.push_back(corners[k].texture);
         }
         layout.repeatingFaces += firstRepeated(indices) != kNoneRepeated;
     }
@@ -55,13 +54,13 @@ std::vector<std::uint32_t> cornerTextures(const ObjMesh& faces, TextureLayout& l
 // Per layout vertex (of `vertexCount`), whether its pair of position and texture
 // coordinate is laid out on more than one fan, from the corners (position, layout
 // vertex) and the texture coordinate each names.
-std::vector<bool> laidOutTwice(const std::vector<vec2<unsigned int>>& corners,
+std::vector<bool> laidOutTwice(const std::vector<Corner>& corners,
                                const std::vector<std::uint32_t>& texture, std::size_t vertexCount) {
     // (position, texture coordinate, layout vertex) once each.
     std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>> uses;
     for (std::size_t c = 0; c < corners.size(); ++c) {
         if (texture[c] != 0) {
-            uses.emplace_back(corners[c].x, texture[c], corners[c].y);
+            uses.emplace_back(corners[c].position, texture[c], corners[c].texture);
         }
     }
     std::sort(uses.begin(), uses.end());
@@ -80,11 +79,11 @@ std::vector<bool> laidOutTwice(const std::vector<vec2<unsigned int>>& corners,
 }  // namespace
 
 std::optional<TextureLayout> layoutFromConnectivity(const ObjMesh& faces) {
-    if (!hasPolygonFaces(faces) || faces.cornerCount > std::numeric_limits<std::uint32_t>::max()) {
+    if (!hasPolygonFaces(faces) ||
+        faces.cornerCount() > std::numeric_limits<std::uint32_t>::max()) {
         return std::nullopt;
     }
     TextureLayout layout;
-    layout.mesh = faces;
     const std::vector<std::uint32_t> texture = cornerTextures(faces, layout);
 
     const std::vector<std::uint64_t> fans = cornerFans(
@@ -94,13 +93,12 @@ std::optional<TextureLayout> layoutFromConnectivity(const ObjMesh& faces) {
 
     // Every corner of a fan names the same texture coordinate: agreeing edges are the
     // only links. So the fan alone names the layout vertex.
-    std::vector<vec2<float>> uvs(faces.uvs.get(), faces.uvs.get() + faces.uvCount);
-    std::vector<bool> numberTaken(faces.uvCount, false);
+    std::vector<vec2<float>> uvs = faces.uvs;
+    std::vector<bool> numberTaken(faces.uvCount(), false);
     constexpr std::uint32_t kUnnumbered = 0;
-    std::vector<std::uint32_t> vertexOfFan(faces.cornerCount, kUnnumbered);  // 1-based
-    std::vector<vec2<unsigned int>> corners(faces.corners.get(),
-                                            faces.corners.get() + faces.cornerCount);
-    for (std::uint64_t c = 0; c < faces.cornerCount; ++c) {
+    std::vector<std::uint32_t> vertexOfFan(faces.cornerCount(), kUnnumbered);  // 1-based
+    std::vector<Corner> corners = faces.corners;
+    for (std::uint64_t c = 0; c < faces.cornerCount(); ++c) {
         std::uint32_t& vertex = vertexOfFan[fans[c]];
         if (vertex == kUnnumbered) {
             const std::uint32_t t = texture[c];
@@ -116,35 +114,32 @@ std::optional<TextureLayout> layoutFromConnectivity(const ObjMesh& faces) {
                 vertex = static_cast<std::uint32_t>(uvs.size());
             }
         }
-        corners[c].y = vertex;
+        corners[c].texture = vertex;
     }
     layout.keep = laidOutTwice(corners, texture, uvs.size());
-    layout.mesh.uvs = toSharedArray(uvs);
-    layout.mesh.uvCount = static_cast<std::uint32_t>(uvs.size());
-    layout.mesh.corners = toSharedArray(corners);
+    layout.mesh = withFacesOf(faces);
+    layout.mesh.positions = faces.positions;
+    layout.mesh.uvs = std::move(uvs);
+    layout.mesh.corners = std::move(corners);
     return layout;
 }
 
 ObjMesh faceIslands(const ObjMesh& layout) {
-    ObjMesh islands = layout;
-    std::vector<vec2<float>> uvs;
-    std::vector<vec2<unsigned int>> corners(layout.corners.get(),
-                                            layout.corners.get() + layout.cornerCount);
-    uvs.reserve(layout.cornerCount);
-    for (vec2<unsigned int>& corner : corners) {
-        uvs.push_back(layout.uvs[corner.y - 1]);
-        corner.y = static_cast<std::uint32_t>(uvs.size());
+    ObjMesh islands = withFacesOf(layout);
+    islands.positions = layout.positions;
+    islands.corners = layout.corners;
+    islands.uvs.reserve(layout.cornerCount());
+    for (Corner& corner : islands.corners) {
+        islands.uvs.push_back(layout.uvs[corner.texture - 1]);
+        corner.texture = static_cast<std::uint32_t>(islands.uvs.size());
     }
-    islands.uvs = toSharedArray(uvs);
-    islands.uvCount = static_cast<std::uint32_t>(uvs.size());
-    islands.corners = toSharedArray(corners);
     return islands;
 }
 
 std::vector<bool> texturedFaces(const ObjMesh& faces) {
-    std::vector<bool> textured(faces.faceCount);
+    std::vector<bool> textured(faces.faceCount());
     bool all = true;
-    for (std::uint32_t face = 0; face < faces.faceCount; ++face) {
+    for (std::uint32_t face = 0; face < faces.faceCount(); ++face) {
         textured[face] = faceHasTexture(faces, face);
         all = all && textured[face];
     }
@@ -152,20 +147,20 @@ std::vector<bool> texturedFaces(const ObjMesh& faces) {
 }
 
 bool refinesTexture(const ObjMesh& mesh, Diagnostics& diagnostics) {
-    if (mesh.uvCount == 0) {
+    if (mesh.uvCount() == 0) {
         return false;
     }
-    if (mesh.faceCount == 0 || !hasPolygonFaces(mesh)) {
+    if (mesh.faceCount() == 0 || !hasPolygonFaces(mesh)) {
         return true;
     }
-    for (std::uint32_t face = 0; face < mesh.faceCount; ++face) {
+    for (std::uint32_t face = 0; face < mesh.faceCount(); ++face) {
         if (faceHasTexture(mesh, face)) {
             return true;
         }
     }
-    diagnostics.progress("Warning : No face of [" + mesh.sourcePath() +
+    diagnostics.progress("Warning : No face of [" + mesh.sourcePath +
                          "] names a texture coordinate at every corner, so its " +
-                         std::to_string(mesh.uvCount) +
+                         std::to_string(mesh.uvCount()) +
                          " texture coordinates are unused and it is refined without texture\n");
     return false;
 }

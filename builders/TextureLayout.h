@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "console/Diagnostics.h"
-#include "mesh/ObjMesh.h"
+#include "Diagnostics.h"
+#include "ObjMesh.h"
 
 namespace faceloom {
 

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "builders/SurfaceBuild.h"
-#include "mesh/ObjMesh.h"
+#include "SurfaceBuild.h"
 
 namespace faceloom {
 
@@ -14,14 +13,8 @@ public:
         : SurfaceBuilder<HDS>(mesh, diagnostics, verbose) {}
 
     void operator()(HDS& hds) override {
-        const auto positions = this->mesh->getPositions();
-        this->outcome_ = buildSurface(
-            hds, *this->mesh, this->verbose, this->diagnostics, "ERROR : NULL Mesh", "position",
-            this->mesh->vertexCount,
-            [&](std::uint32_t i) {
-                return typename HDS::Vertex::Point(positions[i].x, positions[i].y, positions[i].z);
-            },
-            [](const vec2<unsigned int>& corner) { return corner.x; });
+        this->outcome_ =
+            buildSurface(hds, *this->mesh, CornerSide::kPosition, this->verbose, this->diagnostics);
     }
 };
 

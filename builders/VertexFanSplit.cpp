@@ -1,10 +1,10 @@
-#include "builders/VertexFanSplit.h"
+#include "VertexFanSplit.h"
 
 #include <limits>
+#include <utility>
 #include <vector>
 
-#include "builders/CornerFans.h"
-#include "mesh/SharedArray.h"
+#include "CornerFans.h"
 
 namespace faceloom {
 
@@ -16,14 +16,12 @@ std::optional<SplitFans> splitVertexFans(const ObjMesh& mesh) {
         mesh, [](std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t) { return true; });
 
     constexpr std::uint64_t kNoFan = std::numeric_limits<std::uint64_t>::max();
-    std::vector<std::uint64_t> keptFan(mesh.vertexCount, kNoFan);  // per position
-    std::vector<std::uint32_t> copyOfFan(mesh.cornerCount, 0);     // per fan root: 1-based
-    std::vector<vec3<float>> positions(mesh.positions.get(),
-                                       mesh.positions.get() + mesh.vertexCount);
-    std::vector<vec2<unsigned int>> corners(mesh.corners.get(),
-                                            mesh.corners.get() + mesh.cornerCount);
-    for (std::uint64_t c = 0; c < mesh.cornerCount; ++c) {
-        const std::uint32_t position = corners[c].x - 1;
+    std::vector<std::uint64_t> keptFan(mesh.vertexCount(), kNoFan);  // per position
+    std::vector<std::uint32_t> copyOfFan(mesh.cornerCount(), 0);     // per fan root: 1-based
+    std::vector<vec3<float>> positions = mesh.positions;
+    std::vector<Corner> corners = mesh.corners;
+    for (std::uint64_t c = 0; c < mesh.cornerCount(); ++c) {
+        const std::uint32_t position = corners[c].position - 1;
         const std::uint64_t fan = fans[c];
         if (keptFan[position] == kNoFan) {
             keptFan[position] = fan;
@@ -38,15 +36,16 @@ std::optional<SplitFans> splitVertexFans(const ObjMesh& mesh) {
             positions.push_back(positions[position]);
             copyOfFan[fan] = static_cast<std::uint32_t>(positions.size());
         }
-        corners[c].x = copyOfFan[fan];
+        corners[c].position = copyOfFan[fan];
     }
-    if (positions.size() == mesh.vertexCount) {
+    if (positions.size() == mesh.vertexCount()) {
         return std::nullopt;
     }
-    SplitFans result{mesh, static_cast<std::uint32_t>(positions.size() - mesh.vertexCount)};
-    result.mesh.positions = toSharedArray(positions);
-    result.mesh.vertexCount = static_cast<std::uint32_t>(positions.size());
-    result.mesh.corners = toSharedArray(corners);
+    SplitFans result{withFacesOf(mesh),
+                     static_cast<std::uint32_t>(positions.size() - mesh.vertexCount())};
+    result.mesh.positions = std::move(positions);
+    result.mesh.uvs = mesh.uvs;
+    result.mesh.corners = std::move(corners);
     return result;
 }
 

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "console/Diagnostics.h"
+#include "Diagnostics.h"
 
 namespace faceloom {
 
@@ -16,17 +16,8 @@ class DeferredDiagnostics : public Diagnostics {
 public:
     void progress(const std::string& text) override { kept_.emplace_back(false, text); }
     void error(const std::string& line) override { kept_.emplace_back(true, line); }
-    // A passing status line has no place to be kept for: it is shown on `live` once
-    // showStatusOn() named one, and dropped before.
-    void status(const std::string& line) override {
-        if (live_ != nullptr) {
-            live_->status(line);
-        }
-    }
-
-    // From now on, status lines go to `live` as they come: for when the thread that
-    // owns `live` has nothing of its own to show until this one is done.
-    void showStatusOn(Diagnostics& live) { live_ = &live; }
+    // A passing status line has no place to be kept for: it is dropped.
+    void status(const std::string&) override {}
 
     // Hands every kept message on to `diagnostics`, in order, and forgets them.
     void replay(Diagnostics& diagnostics) {
@@ -42,7 +33,6 @@ public:
 
 private:
     std::vector<std::pair<bool, std::string>> kept_;  // (is an error, text)
-    Diagnostics* live_ = nullptr;
 };
 
 }  // namespace faceloom

@@ -1,4 +1,4 @@
-#include "console/Diagnostics.h"
+#include "Diagnostics.h"
 
 #include <cstdio>
 #include <iostream>

@@ -1,4 +1,4 @@
-#include "mesh/IndexScan.h"
+#include "IndexScan.h"
 
 #include <limits>
 
@@ -46,20 +46,20 @@ unsigned int resolve(const SignedNumber& number, std::uint32_t countSoFar) {
 
 }  // namespace
 
-vec2<unsigned int> scanCorner(const std::string& token, bool withTexture,
+Corner scanCorner(const std::string& token, bool withTexture,
                               std::uint32_t positionsSoFar, std::uint32_t uvsSoFar) {
-    vec2<unsigned int> corner;
+    Corner corner;
     const char* p = token.data();
     const char* end = p + token.size();
     SignedNumber number;
     if (!scanNumber(p, end, number)) {
         return corner;
     }
-    corner.x = resolve(number, positionsSoFar);
+    corner.position = resolve(number, positionsSoFar);
     if (withTexture && p != end && *p == '/') {
         ++p;
         if (scanNumber(p, end, number)) {
-            corner.y = resolve(number, uvsSoFar);
+            corner.texture = resolve(number, uvsSoFar);
         }
     }
     return corner;

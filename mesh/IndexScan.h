@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "mesh/Vec.h"
+#include "ObjMesh.h"
 
 namespace faceloom {
 
@@ -17,7 +17,7 @@ namespace faceloom {
 // relative index reaching before the first one, and "-0", become 0, which no builder
 // accepts. Numbers too large for 32 bits become the largest 32-bit value, which no
 // builder accepts either.
-vec2<unsigned int> scanCorner(const std::string& token, bool withTexture,
+Corner scanCorner(const std::string& token, bool withTexture,
                               std::uint32_t positionsSoFar, std::uint32_t uvsSoFar);
 
 }  // namespace faceloom

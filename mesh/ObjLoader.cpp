@@ -1,34 +1,21 @@
-// The OBJ loader: the constructor of the mesh record.
-//
-// It reads the subset of Wavefront OBJ the tool refines: "v", "vt" and "f" lines,
-// and keeps the "mtllib" and "usemtl" lines that give the faces their materials and
-// the "o" and "g" lines that give them their objects and groups.
-// Every other line is skipped without a message, and malformed numbers read as 0:
-// the builders are the ones that judge whether the faces make a surface. Only numbers
-// that are not finite (nan, inf, beyond float's range) refuse the file.
+#include "ObjLoader.h"
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <limits>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
-#include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "mesh/IndexScan.h"
-#include "mesh/ObjMesh.h"
-#include "mesh/SharedArray.h"
-#include "mesh/TextEncoding.h"
-#include "system/MemoryBudget.h"
+#include "IndexScan.h"
+#include "TextEncoding.h"
 
 namespace faceloom {
 
@@ -36,15 +23,11 @@ namespace {
 
 // What reading the input came to.
 struct ReadResult {
-    int error = 0;            // the errno value of what failed, or 0
-    bool tooLarge = false;    // the input holds more than the memory allows loading
-    bool sized = false;       // a file of known size (not a pipe or a device)
-    std::uint64_t bytes = 0;  // its size, or what was read of it
+    int error = 0;  // the errno value of what failed, or 0
+    std::optional<OversizedInput> oversized;
 };
 
-// Reads the file at `path` into `text`, no more than `limit` bytes: a file larger
-// than that is refused from its size before a byte is read, and an input of no
-// known size (a pipe, /dev/zero) is read until it ends or runs past the limit.
+// Reads the file at `path` into `text`, no more than `limit` bytes (see LoadLimits).
 ReadResult readWholeFile(const char* path, std::uint64_t limit, std::string& text) {
     ReadResult result;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
@@ -55,13 +38,12 @@ ReadResult readWholeFile(const char* path, std::uint64_t limit, std::string& tex
     struct stat status;
     if (::fstat(::fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode) &&
         status.st_size > 0) {
-        result.sized = true;
-        result.bytes = static_cast<std::uint64_t>(status.st_size);
-        if (result.bytes > limit) {
-            result.tooLarge = true;
+        const auto bytes = static_cast<std::uint64_t>(status.st_size);
+        if (bytes > limit) {
+            result.oversized = OversizedInput{bytes, true};
             return result;
         }
-        text.reserve(static_cast<std::size_t>(result.bytes));
+        text.reserve(static_cast<std::size_t>(bytes));
     }
     // A directory opens fine with fopen; only reading it fails (EISDIR).
     char chunk[1 << 16];
@@ -70,9 +52,7 @@ ReadResult readWholeFile(const char* path, std::uint64_t limit, std::string& tex
         std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
         if (text.size() + n > limit) {
             // A file that grew while being read is refused the same way.
-            result.tooLarge = true;
-            result.sized = false;
-            result.bytes = text.size();
+            result.oversized = OversizedInput{text.size(), false};
             return result;
         }
         text.append(chunk, n);
@@ -152,11 +132,13 @@ std::uint32_t checkedCount(std::size_t n) {
     return static_cast<std::uint32_t>(n);
 }
 
-// Names in order of first use (materials, objects, groups), and which one is current.
+// Names in order of first use (materials, objects, groups), which one is current, and
+// the current one of every face so far.
 struct NameList {
     std::vector<std::string>& names;
-    std::unordered_map<std::string, std::uint32_t> index;
+    std::vector<std::uint32_t>& ofFace;
     std::uint32_t current;
+    std::unordered_map<std::string, std::uint32_t> index{};
     bool used = false;
 
     void use(const std::string& name) {
@@ -167,155 +149,156 @@ struct NameList {
         current = known.first->second;
         used = true;
     }
+    void labelFace() { ofFace.push_back(current); }
+    // A file without such lines keeps no labels at all.
+    void finish() {
+        if (!used) {
+            ofFace.clear();
+        }
+    }
 };
 
-// Reads the corners of a face line (after its keyword) into `corners` and returns the
-// face's form and corner count. An unread face (a first corner of a shape we don't
-// read, or `unreadable`) owns no corners.
-vec2<unsigned int> readFace(std::istringstream& line, bool unreadable, std::uint32_t positionsSoFar,
-                            std::uint32_t uvsSoFar, std::vector<vec2<unsigned int>>& corners) {
+// Reads the corners of a face line (after its keyword) into `mesh`. An unread face
+// (a first corner of a shape we don't read, or `unreadable`) owns no corners.
+void readFace(std::istringstream& line, bool unreadable, ObjMesh& mesh) {
     std::vector<std::string> tokens;
     for (std::string token; line >> token;) {
         tokens.push_back(token);
     }
-    const CornerForm form =
-        unreadable ? kCornersUnread : formOfFirstCorner(tokens.empty() ? std::string() : tokens[0]);
-    vec2<unsigned int> type;
-    type.x = form;
-    if (form != kCornersUnread) {
-        const bool withTexture = (form == kPositionTexture || form == kPositionTextureNormal);
+    Face face;
+    face.form = unreadable ? kCornersUnread
+                           : formOfFirstCorner(tokens.empty() ? std::string() : tokens[0]);
+    if (face.form != kCornersUnread) {
+        const bool withTexture =
+            (face.form == kPositionTexture || face.form == kPositionTextureNormal);
+        const std::uint32_t positionsSoFar = checkedCount(mesh.positions.size());
+        const std::uint32_t uvsSoFar = checkedCount(mesh.uvs.size());
         for (const std::string& token : tokens) {
-            corners.push_back(scanCorner(token, withTexture, positionsSoFar, uvsSoFar));
+            mesh.corners.push_back(scanCorner(token, withTexture, positionsSoFar, uvsSoFar));
         }
-        type.y = checkedCount(tokens.size());
+        face.count = checkedCount(tokens.size());
     }
-    return type;
+    mesh.faceTypes.push_back(face);
 }
 
-}  // namespace
+// The line-by-line reading of one file into one record.
+class ObjParser {
+public:
+    ObjParser(ObjMesh& mesh, std::uint64_t* nulFaceLine)
+        : mesh_(mesh), nulFaceLine_(nulFaceLine) {}
 
-ObjMesh::ObjMesh(const char* path, Diagnostics& diagnostics) : path_(path) {
-    try {
-        std::string text;
-        const MemoryAmounts available = availableMemory();
-        const ReadResult read = readWholeFile(path, loadableBytes(available), text);
-        if (read.error != 0 || read.tooLarge) {
-            if (read.tooLarge) {
-                diagnostics.error(loadRefusal(path_, read.bytes, read.sized, available));
-            } else if (read.error == ENOENT || read.error == ENOTDIR) {
-                diagnostics.error("ERROR : Can't Find [" + path_ + "]");
-            } else {
-                diagnostics.error("ERROR : Can't read [" + path_ +
-                                  "]: " + std::strerror(read.error));
-            }
-            loadFailed_ = true;
-            return;
-        }
-        parse(withoutByteOrderMark(std::move(text)));
-        if (nulFaceLine_ != 0) {
-            diagnostics.error("ERROR : Line " + std::to_string(nulFaceLine_) + " of [" + path_ +
-                              "] holds a NUL byte, so its face can't be read");
-        }
-    } catch (const std::exception& e) {
-        // Leave the record empty: no count may promise more than its array holds.
-        *this = ObjMesh();
-        path_ = path;
-        loadFailed_ = true;
-        diagnostics.error(e.what());
-    }
-}
-
-ObjMesh ObjMesh::fromText(const std::string& text) {
-    ObjMesh mesh;
-    mesh.parse(withoutByteOrderMark(text));
-    return mesh;
-}
-
-void ObjMesh::parse(const std::string& text) {
-    std::vector<vec3<float>> positionList;
-    std::vector<vec2<float>> uvList;
-    std::vector<vec2<unsigned int>> faceTypeList;
-    std::vector<vec2<unsigned int>> cornerList;
-    std::vector<std::uint32_t> faceMaterialList, faceObjectList, faceGroupList;
-    NameList materials{materialNames, {}, kNoMaterial};
-    NameList objects{objectNames, {}, kUnnamed};
-    NameList groups{groupNames, {}, kUnnamed};
-
-    std::size_t lineStart = 0;
-    for (std::uint64_t lineNumber = 1; lineStart < text.size(); ++lineNumber) {
-        const auto lineName = [&] {
-            return "Line " + std::to_string(lineNumber) + " of [" + path_ + "]";
-        };
-        std::size_t lineEnd = text.find('\n', lineStart);
-        if (lineEnd == std::string::npos) {
-            lineEnd = text.size();  // a last line without a line end still counts
-        }
-        const std::size_t lineLength = lineEnd - lineStart;
-        std::istringstream line(text.substr(lineStart, lineLength));
-        const char* const lineBytes = text.data() + lineStart;
-        lineStart = lineEnd + 1;
-
+    void line(const char* bytes, std::size_t length, std::uint64_t number) {
+        std::istringstream line(std::string(bytes, length));
         std::string keyword;
         line >> keyword;
         if (keyword == "v") {
             float xyz[3] = {0.0f, 0.0f, 0.0f};
-            readFloats(line, xyz, 3, lineName());
-            positionList.push_back({xyz[0], xyz[1], xyz[2]});
+            readFloats(line, xyz, 3, lineName(number));
+            mesh_.positions.push_back({xyz[0], xyz[1], xyz[2]});
         } else if (keyword == "vt") {
             float uv[2] = {0.0f, 0.0f};
-            readFloats(line, uv, 2, lineName());
-            uvList.push_back({uv[0], uv[1]});
+            readFloats(line, uv, 2, lineName(number));
+            mesh_.uvs.push_back({uv[0], uv[1]});
         } else if (keyword == "f") {
-            // A NUL byte splits a corner in ways no reader agrees on: rather than guess
-            // which corners the line meant, the face is not read.
-            const bool nul = std::memchr(lineBytes, '\0', lineLength) != nullptr;
-            if (nul && nulFaceLine_ == 0) {
-                nulFaceLine_ = lineNumber;
-            }
-            faceTypeList.push_back(readFace(line, nul, checkedCount(positionList.size()),
-                                            checkedCount(uvList.size()), cornerList));
-            faceMaterialList.push_back(materials.current);
-            faceObjectList.push_back(objects.current);
-            faceGroupList.push_back(groups.current);
+            face(line, std::memchr(bytes, '\0', length) != nullptr, number);
         } else if (keyword == "usemtl") {
-            materials.use(restOfLine(line));
+            materials_.use(restOfLine(line));
         } else if (keyword == "o") {
-            objects.use(restOfLine(line));
+            objects_.use(restOfLine(line));
         } else if (keyword == "g") {
-            groups.use(restOfLine(line));
+            groups_.use(restOfLine(line));
         } else if (keyword == "mtllib") {
-            materialLibraries.push_back(restOfLine(line));
+            mesh_.materialLibraries.push_back(restOfLine(line));
         }
     }
 
-    faceCount = checkedCount(faceTypeList.size());
-    vertexCount = checkedCount(positionList.size());
-    uvCount = checkedCount(uvList.size());
-    cornerCount = cornerList.size();
-    positions = toSharedArray(positionList);
-    faceTypes = toSharedArray(faceTypeList);
-    corners = toSharedArray(cornerList);
-    uvs = toSharedArray(uvList);
-    if (materials.used) {
-        faceMaterials = toSharedArray(faceMaterialList);
+    void finish() {
+        checkedCount(mesh_.positions.size());
+        checkedCount(mesh_.uvs.size());
+        checkedCount(mesh_.faceTypes.size());
+        materials_.finish();
+        objects_.finish();
+        groups_.finish();
+        mesh_.indexFaces();
     }
-    if (objects.used) {
-        faceObjects = toSharedArray(faceObjectList);
+
+private:
+    void face(std::istringstream& line, bool nul, std::uint64_t number) {
+        // A NUL byte splits a corner in ways no reader agrees on: rather than guess
+        // which corners the line meant, the face is not read.
+        if (nul && nulFaceLine_ != nullptr && *nulFaceLine_ == 0) {
+            *nulFaceLine_ = number;
+        }
+        readFace(line, nul, mesh_);
+        materials_.labelFace();
+        objects_.labelFace();
+        groups_.labelFace();
     }
-    if (groups.used) {
-        faceGroups = toSharedArray(faceGroupList);
+
+    std::string lineName(std::uint64_t number) const {
+        return "Line " + std::to_string(number) + " of [" + mesh_.sourcePath + "]";
     }
-    indexFaces();
+
+    ObjMesh& mesh_;
+    std::uint64_t* nulFaceLine_;
+    NameList materials_{mesh_.materialNames, mesh_.faceMaterials, kNoMaterial};
+    NameList objects_{mesh_.objectNames, mesh_.faceObjects, kUnnamed};
+    NameList groups_{mesh_.groupNames, mesh_.faceGroups, kUnnamed};
+};
+
+}  // namespace
+
+ObjMesh parseObj(const std::string& encoded, const std::string& sourcePath,
+                 std::uint64_t* nulFaceLine) {
+    const std::string text = withoutByteOrderMark(encoded);
+    ObjMesh mesh;
+    mesh.sourcePath = sourcePath;
+    if (nulFaceLine != nullptr) {
+        *nulFaceLine = 0;
+    }
+    ObjParser parser(mesh, nulFaceLine);
+    std::size_t lineStart = 0;
+    for (std::uint64_t number = 1; lineStart < text.size(); ++number) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        if (lineEnd == std::string::npos) {
+            lineEnd = text.size();  // a last line without a line end still counts
+        }
+        parser.line(text.data() + lineStart, lineEnd - lineStart, number);
+        lineStart = lineEnd + 1;
+    }
+    parser.finish();
+    return mesh;
 }
 
-void ObjMesh::indexFaces() {
-    faceStarts.reset(new std::uint64_t[std::size_t{faceCount} + 1]);
-    std::uint64_t start = 0;
-    for (std::uint32_t face = 0; face < faceCount; ++face) {
-        faceStarts[face] = start;
-        start += faceTypes[face].y;
+ObjLoad loadObj(const char* path, const LoadLimits& limits, Diagnostics& diagnostics) {
+    ObjLoad load;
+    try {
+        std::string text;
+        const ReadResult read = readWholeFile(path, limits.maxBytes, text);
+        if (read.oversized) {
+            load.oversized = read.oversized;
+            return load;
+        }
+        if (read.error == ENOENT || read.error == ENOTDIR) {
+            diagnostics.error("ERROR : Can't Find [" + std::string(path) + "]");
+            return load;
+        }
+        if (read.error != 0) {
+            diagnostics.error("ERROR : Can't read [" + std::string(path) +
+                              "]: " + std::strerror(read.error));
+            return load;
+        }
+        std::uint64_t nulFaceLine = 0;
+        load.mesh = parseObj(text, path, &nulFaceLine);
+        if (nulFaceLine != 0) {
+            diagnostics.error("ERROR : Line " + std::to_string(nulFaceLine) + " of [" + path +
+                              "] holds a NUL byte, so its face can't be read");
+        }
+    } catch (const std::exception& e) {
+        load.mesh.reset();
+        diagnostics.error(e.what());
     }
-    faceStarts[faceCount] = start;
+    return load;
 }
 
 }  // namespace faceloom

@@ -1,4 +1,4 @@
-#include "mesh/TextEncoding.h"
+#include "TextEncoding.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "output/FloatFormat.h"
+#include "FloatFormat.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "output/InterruptCleanup.h"
+#include "InterruptCleanup.h"
 
 #include <fcntl.h>
 #include <limits.h>

@@ -1,4 +1,4 @@
-#include "output/MaterialLibraryPath.h"
+#include "MaterialLibraryPath.h"
 
 #include <cctype>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "output/MergedObjWriter.h"
+#include "MergedObjWriter.h"
 
 #include <algorithm>
 #include <charconv>
@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "output/FloatFormat.h"
+#include "FloatFormat.h"
 
 namespace faceloom {
 

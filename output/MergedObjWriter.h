@@ -1,7 +1,7 @@
 #pragma once
 
-#include "output/ByteSink.h"
-#include "output/RefinedMesh.h"
+#include "ByteSink.h"
+#include "RefinedMesh.h"
 
 namespace faceloom {
 

@@ -1,4 +1,4 @@
-#include "output/OutputFile.h"
+#include "OutputFile.h"
 
 #include <fcntl.h>
 #include <limits.h>
@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "output/InterruptCleanup.h"
+#include "InterruptCleanup.h"
 
 namespace faceloom {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "output/ByteSink.h"
+#include "ByteSink.h"
 
 namespace faceloom {
 

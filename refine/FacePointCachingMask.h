@@ -5,17 +5,13 @@
 
 #include <CGAL/Subdivision_method_3/subdivision_masks_3.h>
 
-#include "builders/Polyhedron.h"
-#include "refine/SurfaceMesh.h"
+#include "SurfaceMesh.h"
 
 namespace faceloom {
 
 // The 0-based place of facet `f` in the facet list of `surface`.
 inline std::size_t faceIndex(const SurfaceMesh&, SurfaceMesh::Face_index f) {
     return static_cast<std::size_t>(f);
-}
-inline std::size_t faceIndex(const Polyhedron& surface, Polyhedron::Facet_const_handle f) {
-    return static_cast<std::size_t>(&*f - &*surface.facets_begin());
 }
 
 // CGAL's Catmull-Clark mask, able to compute every face point once per step.

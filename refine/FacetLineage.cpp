@@ -1,9 +1,8 @@
-#include "refine/FacetLineage.h"
+#include "FacetLineage.h"
 
 #include <algorithm>
 #include <limits>
 
-#include <CGAL/boost/graph/graph_traits_Polyhedron_3.h>
 
 namespace faceloom {
 
@@ -41,15 +40,14 @@ bool oneToOne(const std::vector<std::uint32_t>& slots) {
 
 }  // namespace
 
-template <class Surface>
-FacetLineage::FacetLineage(const Surface& surface, const ObjMesh& mesh, Side side) {
-    if (num_faces(surface) != mesh.faceCount ||
-        mesh.cornerCount > std::numeric_limits<std::uint32_t>::max()) {
+FacetLineage::FacetLineage(const SurfaceMesh& surface, const ObjMesh& mesh, CornerSide side) {
+    if (num_faces(surface) != mesh.faceCount() ||
+        mesh.cornerCount() > std::numeric_limits<std::uint32_t>::max()) {
         invalidate();
         return;
     }
-    faceBase_.resize(mesh.faceCount + 1);
-    faceCycles_.reserve(mesh.cornerCount);
+    faceBase_.resize(mesh.faceCount() + 1);
+    faceCycles_.reserve(mesh.cornerCount());
 
     std::vector<std::size_t> actual;
     std::uint32_t face = 0;
@@ -69,8 +67,7 @@ FacetLineage::FacetLineage(const Surface& surface, const ObjMesh& mesh, Side sid
         // The builder took corner c of the face as vertex (index - 1); the canonical
         // cycle is the face's own corner order, whatever corner CGAL starts from.
         const auto expected = [&](std::size_t c) {
-            const vec2<unsigned int>& corner = corners[static_cast<std::uint32_t>(c)];
-            return std::size_t{(side == Side::kPositions ? corner.x : corner.y) - 1u};
+            return std::size_t{indexOf(corners[static_cast<std::uint32_t>(c)], side) - 1u};
         };
         std::size_t rotation = 0;
         while (rotation < n && actual[rotation] != expected(0)) {
@@ -86,7 +83,7 @@ FacetLineage::FacetLineage(const Surface& surface, const ObjMesh& mesh, Side sid
         faceBase_[face] = mesh.faceStarts[face];
         ++face;
     }
-    faceBase_[mesh.faceCount] = mesh.cornerCount;
+    faceBase_[mesh.faceCount()] = mesh.cornerCount();
 }
 
 void FacetLineage::invalidate() {
@@ -98,14 +95,12 @@ void FacetLineage::invalidate() {
     corners_ = {};
 }
 
-template <class Surface>
-void FacetLineage::beforeStep(const Surface& surface) {
+void FacetLineage::beforeStep(const SurfaceMesh& surface) {
     oldVertices_ = num_vertices(surface);
     oldFacets_ = num_faces(surface);
 }
 
-template <class Surface>
-void FacetLineage::afterStep(const Surface& surface) {
+void FacetLineage::afterStep(const SurfaceMesh& surface) {
     if (!valid_) {
         return;
     }
@@ -256,12 +251,5 @@ std::vector<std::uint32_t> FacetLineage::inputFaces() const {
     }
     return faces;
 }
-
-template FacetLineage::FacetLineage(const Polyhedron&, const ObjMesh&, Side);
-template FacetLineage::FacetLineage(const SurfaceMesh&, const ObjMesh&, Side);
-template void FacetLineage::beforeStep(const Polyhedron&);
-template void FacetLineage::beforeStep(const SurfaceMesh&);
-template void FacetLineage::afterStep(const Polyhedron&);
-template void FacetLineage::afterStep(const SurfaceMesh&);
 
 }  // namespace faceloom

@@ -4,9 +4,9 @@
 #include <utility>
 #include <vector>
 
-#include "builders/Polyhedron.h"
-#include "mesh/ObjMesh.h"
-#include "refine/SurfaceMesh.h"
+#include "MeshTopology.h"
+#include "ObjMesh.h"
+#include "SurfaceMesh.h"
 
 namespace faceloom {
 
@@ -29,25 +29,17 @@ struct RefinementRules;
 // corner 0 of facet k stands in CGAL's own corner cycle of the facet, the one that
 // starts at the target of the facet's halfedge().
 //
-// It relies on how CGAL 5.5 lays out one Catmull-Clark step of a Polyhedron_3: the
+// It relies on how CGAL 5.5 lays out one Catmull-Clark step of a Surface_mesh: the
 // old vertices stay first in their old order, then one new vertex per edge, then one
 // per facet in facet order; each new facet has four corners: one old vertex, an edge
 // vertex, its parent's facet vertex (opposite the old one) and another edge vertex.
 // Every step checks this and that the slots come out one to one; when anything
-// differs the lineage turns invalid rather than guessing. A Surface_mesh refined by
-// CGAL's PQQ host lays its items out the same way.
-//
-// Works on either surface type (Polyhedron or SurfaceMesh), through CGAL's graph
-// interface.
+// differs the lineage turns invalid rather than guessing.
 class FacetLineage {
 public:
-    // Which index of the record's corners the surface was built from.
-    enum class Side { kPositions, kTexture };
-
     // Starts on a surface that was just built from `mesh`, facet k from face k (or an
     // index-preserving copy of one).
-    template <class Surface>
-    FacetLineage(const Surface& surface, const ObjMesh& mesh, Side side);
+    FacetLineage(const SurfaceMesh& surface, const ObjMesh& mesh, CornerSide side);
 
     bool valid() const { return valid_; }
     // Per facet, in the surface's facet order, once refined at least one step:
@@ -66,10 +58,8 @@ private:
     // refineSurface calls these around each step: before it, to note the surface's
     // size, and after it, to name the new facets.
     friend struct LineageSteps;
-    template <class Surface>
-    void beforeStep(const Surface& surface);
-    template <class Surface>
-    void afterStep(const Surface& surface);
+    void beforeStep(const SurfaceMesh& surface);
+    void afterStep(const SurfaceMesh& surface);
     void invalidate();
     // Gives each child of the first step (its corners and rotation as afterStep read
     // them) its slot, in time linear in the faces' corners. False when a child's old

@@ -1,4 +1,4 @@
-#include "refine/FacetPairing.h"
+#include "FacetPairing.h"
 
 namespace faceloom {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "refine/FacetLineage.h"
+#include "FacetLineage.h"
 
 namespace faceloom {
 

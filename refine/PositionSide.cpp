@@ -1,37 +1,52 @@
-#include "refine/PositionSide.h"
+#include "PositionSide.h"
 
 #include <string>
 
-#include "builders/TextureLayout.h"
-#include "refine/FacetLineage.h"
-#include "refine/SurfaceHandOver.h"
-#include "refine/SurfaceRefinement.h"
-#include "refine/UvSmoothing.h"
+#include "SurfaceHandOver.h"
+#include "SurfaceRefinement.h"
+#include "TextureLayout.h"
+#include "UvSmoothing.h"
 
 namespace faceloom {
 
-RefinedPositions refinePositions(SurfaceMesh& surface, const ObjMesh& faces, bool withTexture,
-                                 int steps, const SmoothingOptions& smoothing, bool handOver,
-                                 const char* outputName, PhaseReporter& phases,
-                                 Diagnostics& diagnostics, RefinedMesh& mesh) {
-    RefinedPositions result;
-    FacetLineage lineage(surface, faces, FacetLineage::Side::kPositions);
+void PositionSide::build(const ObjMesh& mesh, PhaseReporter& phases, Diagnostics& diagnostics) {
+    phases.begin("Begin To Build Polyhedron Mesh\n", &PhaseTimes::build);
+    {
+        Polyhedron polyhedron;
+        built = buildPositionSurface(mesh, polyhedron, diagnostics);
+        copyForRefinement(polyhedron, mesh, surface, built, diagnostics);
+    }
+    phases.finish();
+    lineage.emplace(surface, built.faces(mesh), CornerSide::kPosition);
+}
+
+void PositionSide::refine(int steps, const SmoothingOptions& smoothing, PhaseReporter& phases) {
     phases.begin("Begin To Subdividing Mesh\n", &PhaseTimes::refinePositions);
-    refineSurface(surface, lineage, steps, positionRules(smoothing),
+    refineSurface(surface, *lineage, positionRules(smoothing), {1, steps, steps},
                   phases.stepsShown("Refining positions", steps));
     phases.finishSteps(steps);
-    if (!handOver) {
+}
+
+RefinedPositions PositionSide::handOver(const ObjMesh& faces, bool withTexture,
+                                        const char* outputName, PhaseReporter& phases,
+                                        Diagnostics& diagnostics, RefinedMesh& mesh) {
+    RefinedPositions result;
+    if (!built.built) {
         return result;
     }
     phases.quietly(&PhaseTimes::handOver, [&] {
-        takePositions(surface, &lineage, mesh);
-        if (withTexture) {
-            result.pairing.emplace(lineage);
-            takeTexturedFacets(texturedFaces(faces), lineage, mesh);
+        if (!takePositions(surface, *lineage, mesh)) {
+            diagnostics.error("ERROR : The refined facets of [" + faces.sourcePath +
+                              "] could not be traced to their faces: nothing written");
+            built.built = false;
+            result.clean = false;
+            return;
         }
-        if ((faces.faceMaterials || !faces.materialLibraries.empty() || faces.faceObjects ||
-             faces.faceGroups) &&
-            !takeMaterials(faces, lineage, outputName, mesh)) {
+        if (withTexture) {
+            result.pairing.emplace(*lineage);
+            takeTexturedFacets(texturedFaces(faces), *lineage, mesh);
+        }
+        if (faces.hasLabels() && !takeMaterials(faces, *lineage, mesh)) {
             diagnostics.error(
                 "ERROR : Materials dropped, the refined facets could not be traced to their "
                 "faces [" +

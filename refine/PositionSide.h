@@ -2,13 +2,15 @@
 
 #include <optional>
 
-#include "console/Diagnostics.h"
-#include "console/PhaseReporter.h"
-#include "mesh/ObjMesh.h"
-#include "output/RefinedMesh.h"
-#include "refine/FacetPairing.h"
-#include "refine/SmoothingOptions.h"
-#include "refine/SurfaceMesh.h"
+#include "Diagnostics.h"
+#include "FacetLineage.h"
+#include "FacetPairing.h"
+#include "ObjMesh.h"
+#include "PhaseReporter.h"
+#include "RefinedMesh.h"
+#include "RepairingBuild.h"
+#include "SmoothingOptions.h"
+#include "SurfaceMesh.h"
 
 namespace faceloom {
 
@@ -18,12 +20,25 @@ struct RefinedPositions {
     bool clean = true;                    // false when it reported an error
 };
 
-// Refines the built position surface and, with `handOver`, hands it over into `mesh`
-// with what each refined facet takes from its face: texture or none, material, object
-// and group.
-RefinedPositions refinePositions(SurfaceMesh& surface, const ObjMesh& faces, bool withTexture,
-                                 int steps, const SmoothingOptions& smoothing, bool handOver,
-                                 const char* outputName, PhaseReporter& phases,
-                                 Diagnostics& diagnostics, RefinedMesh& mesh);
+// The position side of a run: the surface built from the mesh's faces, and the lineage
+// of its refinement.
+struct PositionSide {
+    SurfaceMesh surface;
+    BuiltSurface built;
+    std::optional<FacetLineage> lineage;
+
+    // Builds the position surface of `mesh`, repairing what must be repaired, and
+    // copies it index for index into `surface`; the built polyhedron is released at
+    // once. A mesh that didn't build leaves the surface empty.
+    void build(const ObjMesh& mesh, PhaseReporter& phases, Diagnostics& diagnostics);
+    // Refines the surface by `steps` steps.
+    void refine(int steps, const SmoothingOptions& smoothing, PhaseReporter& phases);
+    // Hands the refined surface over into `mesh` (when it was built), with what each
+    // refined facet takes from its face (`faces`, those the surface was built from):
+    // texture or none, material, object and group. `outputName` names the output in
+    // messages.
+    RefinedPositions handOver(const ObjMesh& faces, bool withTexture, const char* outputName,
+                              PhaseReporter& phases, Diagnostics& diagnostics, RefinedMesh& mesh);
+};
 
 }  // namespace faceloom

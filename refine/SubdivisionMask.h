@@ -2,9 +2,9 @@
 
 #include <CGAL/Subdivision_method_3/subdivision_masks_3.h>
 
-#include "builders/Polyhedron.h"
-#include "refine/FacePointCachingMask.h"
-#include "refine/RefinementRules.h"
+#include "Polyhedron.h"
+#include "FacePointCachingMask.h"
+#include "RefinementRules.h"
 
 namespace faceloom {
 

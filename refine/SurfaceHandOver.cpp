@@ -1,54 +1,29 @@
-#include "refine/SurfaceHandOver.h"
+#include "SurfaceHandOver.h"
 
 #include <cmath>
 #include <cstdint>
 #include <string>
 
-#include <CGAL/boost/graph/graph_traits_Polyhedron_3.h>
-
-#include "output/MaterialLibraryPath.h"
 
 namespace faceloom {
 
-namespace {
-
-const Kernel::Point_3& pointOf(const Polyhedron&, Polyhedron::Vertex_const_handle v) {
-    return v->point();
-}
-
-const Kernel::Point_3& pointOf(const SurfaceMesh& surface, SurfaceMesh::Vertex_index v) {
-    return surface.point(v);
-}
-
-}  // namespace
-
-template <class Surface>
-void takePositions(const Surface& surface, FacetLineage* lineage, RefinedMesh& mesh) {
+bool takePositions(const SurfaceMesh& surface, FacetLineage& lineage, RefinedMesh& mesh) {
     mesh = RefinedMesh{};
-    mesh.positions.reserve(num_vertices(surface));
-    for (const auto v : vertices(surface)) {
-        const auto& p = pointOf(surface, v);
+    // After a refinement step every facet is a quadrilateral; the lineage has read
+    // their corners while naming them.
+    if (!lineage.valid() || lineage.corners().size() != 4 * surface.number_of_faces()) {
+        return false;
+    }
+    mesh.positions.reserve(surface.number_of_vertices());
+    for (const SurfaceMesh::Vertex_index v : surface.vertices()) {
+        const Kernel::Point_3& p = surface.point(v);
         mesh.positions.push_back({p.x(), p.y(), p.z()});
     }
-
-    // After a refinement step every facet is a quadrilateral.
-    const std::size_t cornerCount = 4 * num_faces(surface);
-    if (lineage != nullptr && lineage->valid() && lineage->corners().size() == cornerCount) {
-        mesh.positionCorners = lineage->releaseCorners();
-        return;
-    }
-    mesh.positionCorners.reserve(cornerCount);
-    for (const auto f : faces(surface)) {
-        auto h = halfedge(f, surface);
-        for (int a = 0; a < 4; ++a, h = next(h, surface)) {
-            mesh.positionCorners.push_back(
-                static_cast<std::uint32_t>(vertexIndex(surface, target(h, surface))));
-        }
-    }
+    mesh.positionCorners = lineage.releaseCorners();
+    return true;
 }
 
-template <class Surface>
-bool takeTexture(const Surface& surface, const FacetLineage& lineage, const FacetPairing& pairing,
+bool takeTexture(const SurfaceMesh& surface, const FacetLineage& lineage, const FacetPairing& pairing,
                  RefinedMesh& mesh) {
     const std::size_t facets = pairing.facetCount();
     if (!lineage.valid() || !pairing.valid() || lineage.slots().size() != facets ||
@@ -64,30 +39,26 @@ bool takeTexture(const Surface& surface, const FacetLineage& lineage, const Face
             mesh.textureCorners[4 * p + a] = ids[pairing.textureCorner(p, a, rotation)];
         }
     }
-    mesh.uvs.reserve(num_vertices(surface));
-    for (const auto v : vertices(surface)) {
-        mesh.uvs.push_back({pointOf(surface, v).x(), pointOf(surface, v).y()});
+    mesh.uvs.reserve(surface.number_of_vertices());
+    for (const SurfaceMesh::Vertex_index v : surface.vertices()) {
+        mesh.uvs.push_back({surface.point(v).x(), surface.point(v).y()});
     }
     mesh.textured = true;
     return true;
 }
 
-bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char* outputPath,
-                   RefinedMesh& mesh) {
-    for (const std::string& library : faces.materialLibraries) {
-        mesh.materialLibraries.push_back(
-            rewriteMaterialLibraries(library, faces.sourcePath(), outputPath));
-    }
-    if (!faces.faceMaterials && !faces.faceObjects && !faces.faceGroups) {
+bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, RefinedMesh& mesh) {
+    mesh.materialLibraries = faces.materialLibraries;
+    if (faces.faceMaterials.empty() && faces.faceObjects.empty() && faces.faceGroups.empty()) {
         return true;  // a library but no face that uses it
     }
     const std::vector<std::uint32_t> inputFaces = lineage.inputFaces();
     if (inputFaces.size() != mesh.facetCount()) {
         return false;
     }
-    const auto take = [&](const boost::shared_array<std::uint32_t>& ofFace,
+    const auto take = [&](const std::vector<std::uint32_t>& ofFace,
                           std::vector<std::uint32_t>& ofFacet) {
-        if (ofFace) {
+        if (!ofFace.empty()) {
             ofFacet.resize(inputFaces.size());
             for (std::size_t f = 0; f < inputFaces.size(); ++f) {
                 ofFacet[f] = ofFace[inputFaces[f]];
@@ -135,12 +106,5 @@ std::string overflowError(const char* part, const std::string& sourcePath) {
            "] overflow single precision (its numbers are too close to 3.4e38 to refine): "
            "nothing written";
 }
-
-template void takePositions(const Polyhedron&, FacetLineage*, RefinedMesh&);
-template void takePositions(const SurfaceMesh&, FacetLineage*, RefinedMesh&);
-template bool takeTexture(const Polyhedron&, const FacetLineage&, const FacetPairing&,
-                          RefinedMesh&);
-template bool takeTexture(const SurfaceMesh&, const FacetLineage&, const FacetPairing&,
-                          RefinedMesh&);
 
 }  // namespace faceloom

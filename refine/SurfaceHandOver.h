@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "builders/Polyhedron.h"
-#include "output/RefinedMesh.h"
-#include "refine/FacetLineage.h"
-#include "refine/FacetPairing.h"
+#include "RefinedMesh.h"
+#include "SurfaceMesh.h"
+#include "FacetLineage.h"
+#include "FacetPairing.h"
 
 namespace faceloom {
 
@@ -16,27 +16,22 @@ namespace faceloom {
 // of each facet's halfedge()), so the file comes out byte for byte as it would
 // through the printed text.
 
-// Takes the positions and the position index of every facet corner. The corners are
-// taken over from `lineage` when it is given and valid (it has read them already),
-// otherwise read by a walk over the surface.
-// Both take either surface type (Polyhedron or SurfaceMesh).
-template <class Surface>
-void takePositions(const Surface& surface, FacetLineage* lineage, RefinedMesh& mesh);
+// Takes the positions, and the position index of every facet corner from `lineage`,
+// which has read them while naming the facets. False (and nothing taken) when the
+// lineage could not name them.
+bool takePositions(const SurfaceMesh& surface, FacetLineage& lineage, RefinedMesh& mesh);
 
 // Takes the texture coordinates and gives every corner taken by takePositions the
 // texture index that lies over it, found through the facets' common descent. False
 // (and the mesh left untextured) when the texture surface does not pair with the
 // position surface facet for facet.
-template <class Surface>
-bool takeTexture(const Surface& surface, const FacetLineage& lineage, const FacetPairing& pairing,
-                 RefinedMesh& mesh);
+bool takeTexture(const SurfaceMesh& surface, const FacetLineage& lineage,
+                 const FacetPairing& pairing, RefinedMesh& mesh);
 
-// Takes the material libraries of `faces` (their paths rewritten to name the same
-// files from the directory of `outputPath`) and gives every facet the material, the
+// Takes the material libraries of `faces` and gives every facet the material, the
 // object and the group of the face it descends from. False (and no facet given any)
 // when the facets can't be traced to their faces.
-bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, const char* outputPath,
-                   RefinedMesh& mesh);
+bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, RefinedMesh& mesh);
 
 // Marks the facets of faces without texture (`textured`: per face, empty when every
 // face has texture) to be written without it.

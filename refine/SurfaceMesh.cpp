@@ -1,4 +1,6 @@
-#include "refine/SurfaceMesh.h"
+#include "SurfaceMesh.h"
+
+#include "SurfaceBuild.h"
 
 namespace faceloom {
 
@@ -48,6 +50,14 @@ bool copyIndexPreserving(const Polyhedron& polyhedron, SurfaceMesh& mesh) {
         mesh.set_halfedge(facetAt(f), halfedgeAt(f->halfedge()));
     }
     return true;
+}
+
+void copyForRefinement(const Polyhedron& built, const ObjMesh& faces, SurfaceMesh& surface,
+                       BuiltSurface& result, Diagnostics& diagnostics) {
+    if (result.built && !copyIndexPreserving(built, surface)) {
+        diagnostics.error(unsoundMessage(faces));
+        result.built = false;
+    }
 }
 
 }  // namespace faceloom

@@ -4,7 +4,10 @@
 
 #include <CGAL/Surface_mesh.h>
 
-#include "builders/Polyhedron.h"
+#include "Diagnostics.h"
+#include "ObjMesh.h"
+#include "Polyhedron.h"
+#include "RepairingBuild.h"
 
 namespace faceloom {
 
@@ -27,5 +30,10 @@ inline std::size_t vertexIndex(const SurfaceMesh&, SurfaceMesh::Vertex_index v) 
 // False (and `mesh` left empty) when the polyhedron doesn't keep each halfedge next to
 // its opposite, as the mesh needs; the array storage always does.
 bool copyIndexPreserving(const Polyhedron& polyhedron, SurfaceMesh& mesh);
+
+// Copies a built surface (of `faces`) into the one that is refined; when it can't, says
+// so as the builder would and takes the surface as not built.
+void copyForRefinement(const Polyhedron& built, const ObjMesh& faces, SurfaceMesh& surface,
+                       BuiltSurface& result, Diagnostics& diagnostics);
 
 }  // namespace faceloom

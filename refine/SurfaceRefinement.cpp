@@ -1,20 +1,17 @@
-#include "refine/SurfaceRefinement.h"
+#include "SurfaceRefinement.h"
 
-#include <CGAL/boost/graph/helpers.h>
-
-#include "refine/CatmullClarkStep.h"
+#include "CatmullClarkStep.h"
 
 namespace faceloom {
 
 // Refines step by step; the only caller of the lineage's step calls, so that they
 // can't be called in another order.
 struct LineageSteps {
-    template <class Surface>
-    static void refine(Surface& surface, FacetLineage& lineage, int steps,
-                       const RefinementRules& rules, const StepsShown& shown) {
-        for (int i = 0; i < steps; ++i) {
+    static void refine(SurfaceMesh& surface, FacetLineage& lineage, const RefinementRules& rules,
+                       StepRange range, const StepsShown& shown) {
+        for (int step = range.first; step <= range.last; ++step) {
             if (shown) {
-                shown(i + 1, static_cast<std::uint64_t>(num_faces(surface)));
+                shown(step, static_cast<std::uint64_t>(surface.number_of_faces()));
             }
             // The lineage reads the surface's size before the step and names the new
             // facets after it, from where CGAL put them.
@@ -25,15 +22,12 @@ struct LineageSteps {
     }
 };
 
-void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps,
-                   const RefinementRules& rules, const StepsShown& shown) {
-    LineageSteps::refine(surface, lineage, steps, rules, shown);
-}
-
-void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, int steps,
-                   const RefinementRules& rules, const StepsShown& shown) {
-    reserveForSteps(surface, steps);
-    LineageSteps::refine(surface, lineage, steps, rules, shown);
+void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, const RefinementRules& rules,
+                   StepRange range, const StepsShown& shown) {
+    if (range.first == 1) {
+        reserveForSteps(surface, range.total);
+    }
+    LineageSteps::refine(surface, lineage, rules, range, shown);
 }
 
 }  // namespace faceloom

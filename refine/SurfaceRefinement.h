@@ -3,24 +3,27 @@
 #include <cstdint>
 #include <functional>
 
-#include "builders/Polyhedron.h"
-#include "refine/FacetLineage.h"
-#include "refine/RefinementRules.h"
+#include "FacetLineage.h"
+#include "RefinementRules.h"
+#include "SurfaceMesh.h"
 
 namespace faceloom {
 
-// Refines `surface` in place by `steps` Catmull-Clark steps, while `lineage` names
-// every new facet by its descent, so that two surfaces refined this way can be
-// paired facet for facet.
+// Which steps of a refinement of `total` steps to run: `first` to `last`, from 1.
+struct StepRange {
+    int first;
+    int last;
+    int total;
+};
+
+// Refines `surface` in place by the Catmull-Clark steps of `range`, while `lineage`
+// names every new facet by its descent, so that two surfaces refined this way can be
+// paired facet for facet. Room for all `range.total` steps is reserved before the
+// first: the arrays then never move, and their pages are faulted in once.
 // `shown`, when given, is told before each step its number (from 1) and the facets
 // so far.
 using StepsShown = std::function<void(int step, std::uint64_t facets)>;
-void refineSurface(Polyhedron& surface, FacetLineage& lineage, int steps,
-                   const RefinementRules& rules, const StepsShown& shown = {});
-
-// The same on a Surface_mesh, the faster and leaner of the two, with room for all
-// steps reserved before the first.
-void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, int steps,
-                   const RefinementRules& rules, const StepsShown& shown = {});
+void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, const RefinementRules& rules,
+                   StepRange range, const StepsShown& shown = {});
 
 }  // namespace faceloom

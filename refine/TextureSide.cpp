@@ -1,22 +1,13 @@
-#include "refine/TextureSide.h"
+#include "TextureSide.h"
 
 #include <string>
 
-#include "output/UntexturedFacets.h"
-#include "refine/SurfaceHandOver.h"
-#include "refine/SurfaceRefinement.h"
-#include "refine/UvSmoothing.h"
+#include "SurfaceHandOver.h"
+#include "SurfaceRefinement.h"
+#include "UntexturedFacets.h"
+#include "UvSmoothing.h"
 
 namespace faceloom {
-
-void copyForRefinement(const Polyhedron& built, const ObjMesh& faces, SurfaceMesh& surface,
-                       BuiltSurface& result, Diagnostics& diagnostics) {
-    if (result.built && !copyIndexPreserving(built, surface)) {
-        diagnostics.error("ERROR : The faces of [" + faces.sourcePath() +
-                          "] don't link into a surface the refinement can take");
-        result.built = false;
-    }
-}
 
 void TextureSide::build(const ObjMesh& faces, const SmoothingOptions& smoothing,
                         PhaseReporter& phases, Diagnostics& diagnostics) {
@@ -29,21 +20,24 @@ void TextureSide::build(const ObjMesh& faces, const SmoothingOptions& smoothing,
         copyForRefinement(polyhedron, faces, surface, layout, diagnostics);
     }
     phases.finish();
-    lineage.emplace(surface, layout.faces(faces), FacetLineage::Side::kTexture);
+    lineage.emplace(surface, layout.faces(faces), CornerSide::kTexture);
 }
 
-void TextureSide::refine(int steps, PhaseReporter& phases,
-                         const std::function<void()>& beforeLastStep) {
-    phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
-    const StepsShown shown = phases.stepsShown("Refining texture", steps);
-    refineSurface(surface, *lineage, steps, rules, [&](int step, std::uint64_t facets) {
-        if (step == steps && beforeLastStep) {
-            beforeLastStep();
-        }
-        if (shown) {
-            shown(step, facets);
-        }
-    });
+void TextureSide::refineAllButLast(int steps, PhaseReporter& phases) {
+    if (steps > 1) {
+        phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
+        refineSurface(surface, *lineage, rules, {1, steps - 1, steps},
+                      phases.stepsShown("Refining texture", steps));
+        phases.pause();
+    }
+}
+
+void TextureSide::refineLast(int steps, PhaseReporter& phases) {
+    if (steps == 1) {
+        phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
+    }
+    refineSurface(surface, *lineage, rules, {steps, steps, steps},
+                  phases.stepsShown("Refining texture", steps));
     phases.finishSteps(steps);
 }
 

@@ -1,10 +1,12 @@
-#include "refine/UvSmoothing.h"
+#include "UvSmoothing.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <utility>
 #include <vector>
+
+#include "MeshTopology.h"
 
 namespace faceloom {
 
@@ -15,12 +17,11 @@ namespace {
 std::vector<std::pair<std::uint32_t, std::uint32_t>> layoutVerticesByPosition(
     const ObjMesh& layout) {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
-    pairs.reserve(layout.cornerCount);
-    for (std::uint64_t i = 0; i < layout.cornerCount; ++i) {
-        const vec2<unsigned int>& corner = layout.corners[i];
-        if (corner.x >= 1 && corner.x <= layout.vertexCount && corner.y >= 1 &&
-            corner.y <= layout.uvCount) {
-            pairs.emplace_back(corner.x - 1, corner.y - 1);
+    pairs.reserve(layout.cornerCount());
+    for (const Corner& corner : layout.corners) {
+        if (corner.position >= 1 && corner.position <= layout.vertexCount() &&
+            corner.texture >= 1 && corner.texture <= layout.uvCount()) {
+            pairs.emplace_back(corner.position - 1, corner.texture - 1);
         }
     }
     std::sort(pairs.begin(), pairs.end());
@@ -45,31 +46,18 @@ void forEachPosition(const std::vector<std::pair<std::uint32_t, std::uint32_t>>&
 // Per position: whether it lies on the border of the mesh, that is on an edge that
 // only one face has.
 std::vector<bool> borderPositions(const ObjMesh& layout) {
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> edges;
-    edges.reserve(layout.cornerCount);
-    for (std::uint32_t face = 0; face < layout.faceCount; ++face) {
-        const ObjMesh::FaceCorners corners = layout.faceCorners(face);
-        for (std::uint32_t c = 0; c < corners.size(); ++c) {
-            const std::uint32_t a = corners[c].x, b = corners[(c + 1) % corners.size()].x;
-            edges.emplace_back(std::min(a, b), std::max(a, b));
-        }
-    }
-    std::sort(edges.begin(), edges.end());
-    std::vector<bool> border(layout.vertexCount, false);
-    for (std::size_t i = 0; i < edges.size();) {
-        std::size_t end = i;
-        while (end < edges.size() && edges[end] == edges[i]) {
-            ++end;
-        }
-        if (end - i == 1) {
-            for (const std::uint32_t position : {edges[i].first, edges[i].second}) {
-                if (position >= 1 && position <= layout.vertexCount) {
+    const std::vector<EdgeUse> uses = sortedEdgeUses(layout, CornerSide::kPosition);
+    std::vector<bool> border(layout.vertexCount(), false);
+    forEachEdge(uses, [&](std::size_t first, std::size_t count) {
+        if (count == 1) {
+            for (const std::uint64_t c : {uses[first].atLow, uses[first].atHigh}) {
+                const std::uint32_t position = layout.corners[c].position;
+                if (position >= 1 && position <= layout.vertexCount()) {
                     border[position - 1] = true;
                 }
             }
         }
-        i = end;
-    }
+    });
     return border;
 }
 
@@ -103,6 +91,39 @@ void keepConcaveCorners(const Polyhedron& surface, const std::vector<bool>& onSe
     }
 }
 
+// The layout vertices of a layout's surface (`count` of them), by the position they
+// lie at.
+struct LayoutVertices {
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;  // see layoutVerticesByPosition
+    std::size_t count;
+
+    // Marks in `marks` the layout vertices at each position for which
+    // condition(first, end) holds of its run of pairs.
+    template <class Condition>
+    void mark(std::vector<bool>& marks, Condition condition) const {
+        forEachPosition(pairs, [&](std::size_t first, std::size_t end) {
+            if (condition(first, end)) {
+                for (std::size_t k = first; k < end; ++k) {
+                    if (pairs[k].second < count) {
+                        marks[pairs[k].second] = true;
+                    }
+                }
+            }
+        });
+    }
+};
+
+// Per layout vertex, whether it lies on a seam: where the mesh goes on but the layout
+// doesn't, at a position inside the mesh or one with two or more layout vertices.
+std::vector<bool> seamVertices(const ObjMesh& layout, const LayoutVertices& vertices) {
+    const std::vector<bool> meshBorder = borderPositions(layout);
+    std::vector<bool> onSeam(vertices.count, false);
+    vertices.mark(onSeam, [&](std::size_t first, std::size_t end) {
+        return end - first >= 2 || !meshBorder[vertices.pairs[first].first];
+    });
+    return onSeam;
+}
+
 }  // namespace
 
 RefinementRules positionRules(const SmoothingOptions& options) {
@@ -114,30 +135,19 @@ RefinementRules positionRules(const SmoothingOptions& options) {
 RefinementRules layoutRules(const ObjMesh& layout, const Polyhedron& surface,
                             const SmoothingOptions& options) {
     RefinementRules rules;
-    const std::size_t count = surface.size_of_vertices();
-    const auto pairs = layoutVerticesByPosition(layout);
-    const auto keepWhere = [&](auto condition) {
-        rules.keep.resize(count, false);
-        forEachPosition(pairs, [&](std::size_t first, std::size_t end) {
-            if (condition(first, end)) {
-                for (std::size_t k = first; k < end; ++k) {
-                    if (pairs[k].second < count) {
-                        rules.keep[pairs[k].second] = true;
-                    }
-                }
-            }
-        });
-    };
+    const LayoutVertices vertices{layoutVerticesByPosition(layout), surface.size_of_vertices()};
+    rules.keep.resize(vertices.count, false);
     if (options.boundary == BoundarySmooth::kKeepCorners) {
         // A corner the mesh keeps keeps its texture coordinates too.
-        std::vector<std::uint32_t> faces(layout.vertexCount, 0);
-        for (std::uint64_t i = 0; i < layout.cornerCount; ++i) {
-            const unsigned int position = layout.corners[i].x;
-            if (position >= 1 && position <= layout.vertexCount) {
-                ++faces[position - 1];
+        std::vector<std::uint32_t> faces(layout.vertexCount(), 0);
+        for (const Corner& corner : layout.corners) {
+            if (corner.position >= 1 && corner.position <= layout.vertexCount()) {
+                ++faces[corner.position - 1];
             }
         }
-        keepWhere([&](std::size_t first, std::size_t) { return faces[pairs[first].first] == 1; });
+        vertices.mark(rules.keep, [&](std::size_t first, std::size_t) {
+            return faces[vertices.pairs[first].first] == 1;
+        });
     }
     switch (options.uv) {
         case UvSmooth::kAll:
@@ -148,29 +158,19 @@ RefinementRules layoutRules(const ObjMesh& layout, const Polyhedron& surface,
         case UvSmooth::kKeepBoundaries:
             rules.keepBorders = true;
             break;
-        case UvSmooth::kKeepCornersJunctionsConcave: {
-            // On a seam: where the mesh goes on but the layout doesn't, at a position
-            // inside the mesh or one with two or more layout vertices.
-            const std::vector<bool> meshBorder = borderPositions(layout);
-            std::vector<bool> onSeam(count, false);
-            forEachPosition(pairs, [&](std::size_t first, std::size_t end) {
-                const bool seam = end - first >= 2 || !meshBorder[pairs[first].first];
-                for (std::size_t k = first; k < end; ++k) {
-                    if (pairs[k].second < count) {
-                        onSeam[pairs[k].second] = seam;
-                    }
-                }
-            });
-            rules.keep.resize(count, false);
-            keepConcaveCorners(surface, onSeam, rules.keep);
+        case UvSmooth::kKeepCornersJunctionsConcave:
+            keepConcaveCorners(surface, seamVertices(layout, vertices), rules.keep);
             [[fallthrough]];
-        }
         case UvSmooth::kKeepCornersJunctions:
-            keepWhere([](std::size_t first, std::size_t end) { return end - first >= 3; });
+            vertices.mark(rules.keep,
+                          [](std::size_t first, std::size_t end) { return end - first >= 3; });
             [[fallthrough]];
         case UvSmooth::kKeepCorners:
             rules.keepOneFaceCorners = true;
             break;
+    }
+    if (std::find(rules.keep.begin(), rules.keep.end(), true) == rules.keep.end()) {
+        rules.keep.clear();
     }
     return rules;
 }

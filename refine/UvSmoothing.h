@@ -1,9 +1,9 @@
 #pragma once
 
-#include "builders/Polyhedron.h"
-#include "mesh/ObjMesh.h"
-#include "refine/RefinementRules.h"
-#include "refine/SmoothingOptions.h"
+#include "Polyhedron.h"
+#include "ObjMesh.h"
+#include "RefinementRules.h"
+#include "SmoothingOptions.h"
 
 namespace faceloom {
 

@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "builders/PlaneBuilder.h"
-#include "builders/Polyhedron.h"
-#include "builders/TriQuadBuilder.h"
+#include "ObjLoader.h"
+#include "PlaneBuilder.h"
+#include "Polyhedron.h"
+#include "TriQuadBuilder.h"
 #include "support/RecordedDiagnostics.h"
 #include "support/TestSupport.h"
 
@@ -33,12 +34,12 @@ TEST(BuilderTest, OutcomesAndWhatIsLeft) {
     EXPECT_EQ(cube.vertices, 8u);
     EXPECT_EQ(cube.facets, 6u);
 
-    Built empty = buildPositions(ObjMesh::fromText("v 0 0 0\n"), true);
+    Built empty = buildPositions(parseObj("v 0 0 0\n"), true);
     EXPECT_EQ(empty.outcome, BuildOutcome::kNoFaces);
     EXPECT_EQ(empty.err, "ERROR : NULL Mesh\n");
 
     Built unread = buildPositions(
-        ObjMesh::fromText("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1/1/1/1 2 3\n"), true);
+        parseObj("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1/1/1/1 2 3\n"), true);
     EXPECT_EQ(unread.outcome, BuildOutcome::kUnreadFace);
     EXPECT_EQ(unread.err, "ERROR : Can't read the corners of face 2 []\n");
     EXPECT_EQ(unread.vertices + unread.facets, 0u);

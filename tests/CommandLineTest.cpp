@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "app/CommandLine.h"
+#include "CommandLine.h"
 #include "support/TestSupport.h"
 
 using namespace faceloom;

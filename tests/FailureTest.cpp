@@ -10,9 +10,10 @@
 #include <filesystem>
 #include <string>
 
+#include "ObjLoader.h"
 #include "support/ObjFile.h"
 #include "support/TestSupport.h"
-#include "system/MemoryBudget.h"
+#include "MemoryBudget.h"
 
 using namespace faceloom;
 
@@ -239,7 +240,7 @@ TEST(FailureTest, MemoryRunningOutIsReportedCleanly) {
 }
 
 TEST(FailureTest, MemoryRefusalMessage) {
-    const ObjMesh grid = ObjMesh::fromText(quadGrid(20));  // 1600 corners
+    const ObjMesh grid = parseObj(quadGrid(20));  // 1600 corners
     MemoryAmounts plenty{kUnlimited, kUnlimited};
     EXPECT_EQ(RunMemory(grid).refusal(6, plenty), "");
     const MemoryAmounts need4 = RunMemory(grid).estimate(4);
@@ -259,7 +260,7 @@ TEST(FailureTest, MemoryRefusalMessage) {
 }
 
 TEST(FailureTest, BothSurfacesAtOnceOnlyWhenTheyFit) {
-    const ObjMesh grid = ObjMesh::fromText(quadGrid(10));
+    const ObjMesh grid = parseObj(quadGrid(10));
     const MemoryAmounts one = RunMemory(grid).estimate(5, SurfaceOverlap::kOneAtATime);
     const MemoryAmounts both = RunMemory(grid).estimate(5, SurfaceOverlap::kBothAtOnce);
     EXPECT_GT(both.resident, one.resident);

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "builders/InputLimits.h"
-#include "mesh/SharedArray.h"
+#include "ObjLoader.h"
+#include "InputLimits.h"
+#include "SharedArray.h"
 #include "support/ObjFile.h"
 #include "support/TestSupport.h"
 
@@ -82,20 +83,20 @@ TEST(InputRefusalTest, RefinementThatOverflowsIsNeverWritten) {
 }
 
 TEST(InputRefusalTest, FacesAndVerticesPastTheLimits) {
-    EXPECT_EQ(inputLimitRefusal(ObjMesh::fromText(kQuad + "f 1/1 2/2 3/3 4/4\n")), "");
+    EXPECT_EQ(inputLimitRefusal(parseObj(kQuad + "f 1/1 2/2 3/3 4/4\n")), "");
 
-    EXPECT_EQ(inputLimitRefusal(ObjMesh::fromText("f 1 2 3\n" + bigFace(kMaxFaceCorners + 1))),
+    EXPECT_EQ(inputLimitRefusal(parseObj("f 1 2 3\n" + bigFace(kMaxFaceCorners + 1))),
               "ERROR : Face 2 of [] has 100001 corners: the refinement's time grows with the "
               "square of a face's corners, so 100000 is the most it takes");
-    EXPECT_EQ(inputLimitRefusal(ObjMesh::fromText(bigFace(kMaxFaceCorners))), "");
+    EXPECT_EQ(inputLimitRefusal(parseObj(bigFace(kMaxFaceCorners))), "");
 
     // A fan of triangles around position 1, or texture coordinate 1; every other
     // corner is its own. (Built directly: parsing it would take seconds.)
     const auto fan = [](std::uint32_t faces, bool texture) {
         ObjMesh mesh;
-        mesh.faceCount = faces;
-        mesh.vertexCount = mesh.uvCount = 3 * faces;
-        mesh.cornerCount = 3 * faces;
+        mesh.faceCount() = faces;
+        mesh.vertexCount() = mesh.uvCount() = 3 * faces;
+        mesh.cornerCount() = 3 * faces;
         mesh.faceTypes =
             toSharedArray(std::vector<vec2<unsigned int>>(faces, {kPositionTexture, 3}));
         std::vector<vec2<unsigned int>> corners;

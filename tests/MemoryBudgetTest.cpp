@@ -14,9 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include "ObjLoader.h"
 #include "support/RecordedDiagnostics.h"
 #include "support/TestSupport.h"
-#include "system/MemoryBudget.h"
+#include "MemoryBudget.h"
 
 namespace {
 
@@ -185,7 +186,7 @@ TEST(MemoryBudgetTest, EstimateBoundsTheMeasuredPeak) {
         // can't both be there.
         for (const auto overlap :
              {faceloom::SurfaceOverlap::kOneAtATime, faceloom::SurfaceOverlap::kBothAtOnce}) {
-            if (overlap == faceloom::SurfaceOverlap::kBothAtOnce && mesh.uvCount == 0) {
+            if (overlap == faceloom::SurfaceOverlap::kBothAtOnce && mesh.uvCount() == 0) {
                 continue;  // nothing to refine beside the positions
             }
             SCOPED_TRACE(std::string(shape.name) + " " + std::to_string(shape.size) + ", " +
@@ -206,8 +207,8 @@ TEST(MemoryBudgetTest, EstimateBoundsTheMeasuredPeak) {
 
 // Vertices no face names are not refined: they cost the same at every step.
 TEST(MemoryBudgetTest, UnusedVerticesAreChargedOnce) {
-    const faceloom::ObjMesh bare = faceloom::ObjMesh::fromText(quadGrid(10));
-    const faceloom::ObjMesh padded = faceloom::ObjMesh::fromText(quadGrid(10, 100000));
+    const faceloom::ObjMesh bare = faceloom::parseObj(quadGrid(10));
+    const faceloom::ObjMesh padded = faceloom::parseObj(quadGrid(10, 100000));
     for (int steps = 1; steps <= 5; ++steps) {
         EXPECT_EQ(faceloom::RunMemory(padded).estimate(steps).resident -
                       faceloom::RunMemory(bare).estimate(steps).resident,

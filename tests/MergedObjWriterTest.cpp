@@ -9,7 +9,7 @@
 #include <random>
 #include <sstream>
 
-#include "output/MergedObjWriter.h"
+#include "MergedObjWriter.h"
 #include "support/StringSink.h"
 
 using namespace faceloom;

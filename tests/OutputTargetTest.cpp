@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "output/OutputFile.h"
+#include "ObjLoader.h"
+#include "OutputFile.h"
 #include "support/ObjFile.h"
 #include "support/TestSupport.h"
 

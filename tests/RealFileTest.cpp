@@ -10,7 +10,8 @@
 #include <tuple>
 #include <vector>
 
-#include "builders/FaceCut.h"
+#include "ObjLoader.h"
+#include "FaceCut.h"
 #include "support/ObjFile.h"
 #include "support/TestSupport.h"
 #include "support/TextureContinuity.h"
@@ -171,7 +172,7 @@ TEST(RealFileTest, ObjectsAndGroupsAreKeptAroundTheirFacets) {
 
 // The cut on the face list itself: what each piece keeps.
 TEST(FaceCutTest, PiecesKeepTheirCornersAndTheFaceLabels) {
-    const ObjMesh mesh = ObjMesh::fromText(
+    const ObjMesh mesh = parseObj(
         "v 0 0 0\nv 4 0 0\nv 4 4 0\nv 0 4 0\nv 1 1 0\nv 3 1 0\nv 3 3 0\nv 1 3 0\n"
         "usemtl m\ng part\no thing\n"
         "f 1/1 2/2 3/3 4/4 1/9 5/5 8/8 7/7 6/6 5/5\nf 1 2 3\n");
@@ -181,9 +182,9 @@ TEST(FaceCutTest, PiecesKeepTheirCornersAndTheFaceLabels) {
     EXPECT_EQ(cut->keptPieces, 2u);
     EXPECT_EQ(cut->droppedPieces, 1u);
     const ObjMesh& out = cut->mesh;
-    ASSERT_EQ(out.faceCount, 3u);
+    ASSERT_EQ(out.faceCount(), 3u);
     std::vector<std::vector<std::pair<unsigned, unsigned>>> faces;
-    for (std::uint32_t f = 0; f < out.faceCount; ++f) {
+    for (std::uint32_t f = 0; f < out.faceCount(); ++f) {
         faces.emplace_back();
         for (const auto& corner : out.faceCorners(f)) {
             faces.back().emplace_back(corner.x, corner.y);
@@ -199,9 +200,9 @@ TEST(FaceCutTest, PiecesKeepTheirCornersAndTheFaceLabels) {
                          {{1, 1}, {2, 2}, {3, 3}, {4, 4}},
                          {{5, 5}, {8, 8}, {7, 7}, {6, 6}},
                          {{1, 0}, {2, 0}, {3, 0}}}));
-    EXPECT_FALSE(cutFaces(ObjMesh::fromText("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n")));
+    EXPECT_FALSE(cutFaces(parseObj("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n")));
     // A face naming a position that doesn't exist is left for the builder to refuse.
-    EXPECT_FALSE(cutFaces(ObjMesh::fromText("v 0 0 0\nv 1 0 0\nf 1 2 2 3\n")));
+    EXPECT_FALSE(cutFaces(parseObj("v 0 0 0\nv 1 0 0\nf 1 2 2 3\n")));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <regex>
 
+#include "ObjLoader.h"
 #include "support/ObjFile.h"
 #include "support/TestSupport.h"
 #include "support/TextureContinuity.h"

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 
+#include "ObjLoader.h"
 #include "support/ObjFile.h"
 #include "support/TestSupport.h"
 #include "support/TextureContinuity.h"

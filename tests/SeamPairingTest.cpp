@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "ObjLoader.h"
 #include "support/ObjFile.h"
 #include "support/TestSupport.h"
 #include "support/TextureContinuity.h"

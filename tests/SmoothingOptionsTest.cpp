@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ObjLoader.h"
 #include "support/ObjFile.h"
 #include "support/TestSupport.h"
 

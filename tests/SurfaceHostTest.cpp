@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "app/RunSubdivision.h"
-#include "builders/RepairingBuild.h"
-#include "output/MergedObjWriter.h"
-#include "refine/CatmullClarkStep.h"
-#include "refine/FacetLineage.h"
-#include "refine/SurfaceMesh.h"
-#include "refine/SurfaceRefinement.h"
-#include "refine/UvSmoothing.h"
+#include "RunSubdivision.h"
+#include "RepairingBuild.h"
+#include "MergedObjWriter.h"
+#include "CatmullClarkStep.h"
+#include "FacetLineage.h"
+#include "SurfaceMesh.h"
+#include "SurfaceRefinement.h"
+#include "UvSmoothing.h"
 #include "support/RecordedDiagnostics.h"
 #include "support/StringSink.h"
 #include "support/TestSupport.h"
@@ -148,11 +148,11 @@ TEST(SurfaceHostTest, SurfaceMeshRefinesAsThePolyhedron) {
               SmoothingOptions{UvSmooth::kNone, BoundarySmooth::kAll}}) {
             const std::string tag = std::string(name) + " uv " + std::to_string(int(smoothing.uv)) +
                                     " boundary " + std::to_string(int(smoothing.boundary));
-            compareHosts(faces, positions, FacetLineage::Side::kPositions, positionRules(smoothing),
+            compareHosts(faces, positions, CornerSide::kPosition, positionRules(smoothing),
                          tag + " positions");
             RefinementRules rules = layoutRules(layout.faces(faces), texture, smoothing);
             keepAlso(layout.keep, rules);
-            compareHosts(layout.faces(faces), texture, FacetLineage::Side::kTexture, rules,
+            compareHosts(layout.faces(faces), texture, CornerSide::kTexture, rules,
                          tag + " texture");
         }
     }

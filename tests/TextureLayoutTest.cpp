@@ -9,7 +9,8 @@
 #include <cmath>
 #include <functional>
 
-#include "builders/TextureLayout.h"
+#include "ObjLoader.h"
+#include "TextureLayout.h"
 #include "support/ObjFile.h"
 #include "support/RecordedDiagnostics.h"
 #include "support/TestSupport.h"
@@ -211,10 +212,10 @@ TEST(TextureLayoutTest, LayoutVerticesKeepTheNumbersOfTheirCoordinates) {
     const faceloom::ObjMesh card = test::loadMesh(test::dataFile("double_sided_card.obj"));
     const auto layout = faceloom::layoutFromConnectivity(card);
     ASSERT_TRUE(layout);
-    EXPECT_EQ(layout->mesh.uvCount, 8u);
+    EXPECT_EQ(layout->mesh.uvCount(), 8u);
     const std::vector<unsigned> expected = {1, 2, 3, 4, 5, 6, 7, 8};
     std::vector<unsigned> vertices;
-    for (std::uint64_t c = 0; c < layout->mesh.cornerCount; ++c) {
+    for (std::uint64_t c = 0; c < layout->mesh.cornerCount(); ++c) {
         vertices.push_back(layout->mesh.corners[c].y);
         EXPECT_EQ(layout->mesh.corners[c].x, card.corners[c].x);  // positions as they were
         const auto uv = layout->mesh.uvs[layout->mesh.corners[c].y - 1];
@@ -228,14 +229,14 @@ TEST(TextureLayoutTest, LayoutVerticesKeepTheNumbersOfTheirCoordinates) {
     const faceloom::ObjMesh cube = test::loadMesh(test::dataFile("cube_cross_layout.obj"));
     const auto same = faceloom::layoutFromConnectivity(cube);
     ASSERT_TRUE(same);
-    EXPECT_EQ(same->mesh.uvCount, cube.uvCount);
-    for (std::uint64_t c = 0; c < cube.cornerCount; ++c) {
+    EXPECT_EQ(same->mesh.uvCount(), cube.uvCount());
+    for (std::uint64_t c = 0; c < cube.cornerCount(); ++c) {
         EXPECT_EQ(same->mesh.corners[c].y, cube.corners[c].y);
     }
 
     // The last resort: one layout vertex per corner.
     const faceloom::ObjMesh islands = faceloom::faceIslands(layout->mesh);
-    EXPECT_EQ(islands.uvCount, 8u);
+    EXPECT_EQ(islands.uvCount(), 8u);
     EXPECT_EQ(islands.corners[5].y, 6u);
     EXPECT_EQ(islands.uvs[5].x, layout->mesh.uvs[layout->mesh.corners[5].y - 1].x);
 }

@@ -1,6 +1,6 @@
-// libFuzzer target: arbitrary bytes through the loader, both surface builders, one
-// refinement step, the pairing and the writer, into memory. What would be written
-// must be a sound OBJ file: finite numbers, every index in range, four distinct
+// libFuzzer target: arbitrary bytes through the loader and a whole run of one
+// refinement step (both surface builders, the pairing and the writer), into memory.
+// What is written must be a sound OBJ file: finite numbers, every index in range, four distinct
 // corners per facet; anything else aborts, so that libFuzzer reports it.
 
 #include <cmath>
@@ -11,16 +11,17 @@
 #include <new>
 #include <sstream>
 #include <stdexcept>
+#include <optional>
 #include <string>
+
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <CGAL/exceptions.h>
 
-#include "app/RunSubdivision.h"
-#include "builders/InputLimits.h"
-#include "mesh/ObjMesh.h"
-#include "output/MergedObjWriter.h"
-#include "tests/support/RecordedDiagnostics.h"
-#include "tests/support/StringSink.h"
+#include "ObjLoader.h"
+#include "RunSubdivision.h"
+#include "support/RecordedDiagnostics.h"
 
 using namespace faceloom;
 
@@ -35,8 +36,7 @@ void require(bool sound) {
 // Reads the written text back: "v x y z", "vt u v" with finite numbers, "f" lines of
 // four corners naming existing, distinct positions (and, on the facets written with
 // texture, texture coordinates in range).
-void checkWritten(const std::string& text, const RefinedMesh& mesh) {
-    std::size_t facet = 0;
+void checkWritten(const std::string& text) {
     std::istringstream lines(text);
     std::size_t positions = 0, uvs = 0;
     for (std::string line; std::getline(lines, line);) {
@@ -53,8 +53,6 @@ void checkWritten(const std::string& text, const RefinedMesh& mesh) {
             ++(keyword == "v" ? positions : uvs);
         } else if (keyword == "f") {
             const bool textured = line.find('/') != std::string::npos;
-            require(facet < mesh.facetCount());
-            ++facet;
             unsigned long p[4];
             for (int i = 0; i < 4; ++i) {
                 char slash = 0;
@@ -73,27 +71,47 @@ void checkWritten(const std::string& text, const RefinedMesh& mesh) {
             require(!(fields >> rest));
         }
     }
-    require(facet == mesh.facetCount());
 }
+
+}  // namespace
+
+// The run's output, in memory: an anonymous file named by its descriptor, which the
+// run writes to directly as it writes to any open descriptor.
+class MemoryFile {
+public:
+    MemoryFile() : fd_(static_cast<int>(::syscall(SYS_memfd_create, "fuzz", 0))) {
+        require(fd_ >= 0);
+    }
+    ~MemoryFile() { ::close(fd_); }
+    std::string path() const { return "/proc/self/fd/" + std::to_string(fd_); }
+    std::string text() const {
+        std::string text;
+        char chunk[1 << 16];
+        ssize_t n = 0;
+        for (off_t at = 0; (n = ::pread(fd_, chunk, sizeof chunk, at)) > 0; at += n) {
+            text.append(chunk, static_cast<std::size_t>(n));
+        }
+        return text;
+    }
+
+private:
+    int fd_;
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     try {
-        const ObjMesh mesh = ObjMesh::fromText(text);
-        if (!inputLimitRefusal(mesh).empty()) {
+        const ObjMesh mesh = parseObj(text);
+        test::RecordedDiagnostics diagnostics;
+        const std::optional<RunOptions> options = checkRun(mesh, 1, SmoothingOptions{}, diagnostics);
+        if (!options) {
             return 0;  // the tool refuses it before any work
         }
-        test::RecordedDiagnostics diagnostics;
-        PhaseReporter phases(diagnostics, nullptr);
-        Refinement refinement =
-            refineMesh(mesh, 1, SmoothingOptions{}, "fuzz.obj", phases, diagnostics);
-        if (refinement.hasOutput) {
-            StringSink sink;
-            require(writeMergedObj(refinement.mesh, sink));
-            checkWritten(sink.text, refinement.mesh);
-        }
+        const MemoryFile output;
+        runSubdivision(mesh, output.path().c_str(), *options, diagnostics);
+        checkWritten(output.text());
     } catch (const CGAL::Failure_exception&) {
         // A check inside CGAL failed: what the tool handed it was not what it promised.
         std::abort();

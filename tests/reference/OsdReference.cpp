@@ -23,12 +23,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "console/Diagnostics.h"
-#include "mesh/ObjMesh.h"
-#include "tests/reference/OsdPrimvar.h"
+#include "Diagnostics.h"
+#include "ObjLoader.h"
+#include "OsdPrimvar.h"
 
 using namespace faceloom;
 
@@ -119,10 +120,10 @@ struct Topology {
 };
 
 bool buildTopology(const ObjMesh& mesh, const std::string& path, Topology& topology) {
-    bool everyCornerTextured = mesh.uvCount > 0;
+    bool everyCornerTextured = mesh.uvCount() > 0;
     std::uint64_t next = 0;
-    for (std::uint32_t f = 0; f < mesh.faceCount; ++f) {
-        const unsigned int count = mesh.faceTypes[f].y;
+    for (std::uint32_t f = 0; f < mesh.faceCount(); ++f) {
+        const unsigned int count = mesh.faceTypes[f].count;
         if (count < 3) {
             std::fprintf(stderr, "ERROR : Can't read the corners of face %u [%s]\n", f + 1,
                          path.c_str());
@@ -130,17 +131,17 @@ bool buildTopology(const ObjMesh& mesh, const std::string& path, Topology& topol
         }
         topology.cornersPerFace.push_back(static_cast<int>(count));
         for (unsigned int c = 0; c < count; ++c, ++next) {
-            const vec2<unsigned int> corner = mesh.corners[next];
-            if (corner.x < 1 || corner.x > mesh.vertexCount) {
+            const Corner corner = mesh.corners[next];
+            if (corner.position < 1 || corner.position > mesh.vertexCount()) {
                 std::fprintf(stderr, "ERROR : Face %u names no valid position [%s]\n", f + 1,
                              path.c_str());
                 return false;
             }
-            topology.positionIndices.push_back(static_cast<Far::Index>(corner.x - 1));
-            if (corner.y < 1 || corner.y > mesh.uvCount) {
+            topology.positionIndices.push_back(static_cast<Far::Index>(corner.position - 1));
+            if (corner.texture < 1 || corner.texture > mesh.uvCount()) {
                 everyCornerTextured = false;
             }
-            topology.uvIndices.push_back(static_cast<Far::Index>(corner.y) - 1);
+            topology.uvIndices.push_back(static_cast<Far::Index>(corner.texture) - 1);
         }
     }
     if (!everyCornerTextured) {
@@ -187,11 +188,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     ConsoleDiagnostics console;
-    const ObjMesh mesh(settings.input.c_str(), console);
-    if (mesh.loadFailed()) {
+    const std::optional<ObjMesh> loaded = loadObj(settings.input.c_str(), LoadLimits{}, console).mesh;
+    if (!loaded) {
         return 1;  // the loader said why
     }
-    if (mesh.faceCount == 0) {
+    const ObjMesh& mesh = *loaded;
+    if (mesh.faceCount() == 0) {
         std::fprintf(stderr, "ERROR : NULL Mesh\n");
         return 1;
     }
@@ -202,13 +204,13 @@ int main(int argc, char** argv) {
     const bool textured = !topology.uvIndices.empty();
 
     Far::TopologyDescriptor descriptor;
-    descriptor.numVertices = static_cast<int>(mesh.vertexCount);
-    descriptor.numFaces = static_cast<int>(mesh.faceCount);
+    descriptor.numVertices = static_cast<int>(mesh.vertexCount());
+    descriptor.numFaces = static_cast<int>(mesh.faceCount());
     descriptor.numVertsPerFace = topology.cornersPerFace.data();
     descriptor.vertIndicesPerFace = topology.positionIndices.data();
     Far::TopologyDescriptor::FVarChannel uvChannel;
     if (textured) {
-        uvChannel.numValues = static_cast<int>(mesh.uvCount);
+        uvChannel.numValues = static_cast<int>(mesh.uvCount());
         uvChannel.valueIndices = topology.uvIndices.data();
         descriptor.numFVarChannels = 1;
         descriptor.fvarChannels = &uvChannel;
@@ -230,11 +232,11 @@ int main(int argc, char** argv) {
     // Each level's values follow the previous level's in one array, as
     // PrimvarRefiner reads level-1 values and writes level values.
     std::vector<Point> points(refiner->GetNumVerticesTotal());
-    for (std::uint32_t i = 0; i < mesh.vertexCount; ++i) {
+    for (std::uint32_t i = 0; i < mesh.vertexCount(); ++i) {
         points[i] = Point{{mesh.positions[i].x, mesh.positions[i].y, mesh.positions[i].z}};
     }
     std::vector<Uv> uvs(textured ? refiner->GetNumFVarValuesTotal(0) : 0);
-    for (std::uint32_t i = 0; textured && i < mesh.uvCount; ++i) {
+    for (std::uint32_t i = 0; textured && i < mesh.uvCount(); ++i) {
         uvs[i] = Uv{{mesh.uvs[i].x, mesh.uvs[i].y}};
     }
     const Far::PrimvarRefiner primvarRefiner(*refiner);

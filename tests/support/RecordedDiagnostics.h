@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "console/Diagnostics.h"
-#include "mesh/ObjMesh.h"
+#include "Diagnostics.h"
+#include "ObjLoader.h"
 
 namespace test {
 
@@ -17,10 +17,11 @@ public:
     std::string err;  // standard error
 };
 
-// Loads an OBJ file; its messages are dropped.
+// Loads an OBJ file; its messages are dropped, and a file that can't be read is an
+// empty record.
 inline faceloom::ObjMesh loadMesh(const std::string& path) {
     RecordedDiagnostics ignored;
-    return faceloom::ObjMesh(path.c_str(), ignored);
+    return faceloom::loadObj(path.c_str(), {}, ignored).mesh.value_or(faceloom::ObjMesh{});
 }
 
 }  // namespace test

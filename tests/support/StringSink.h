@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "output/ByteSink.h"
-#include "output/MergedObjWriter.h"
+#include "ByteSink.h"
+#include "MergedObjWriter.h"
 
 // Collects the written bytes in memory.
 class StringSink : public faceloom::ByteSink {

@@ -1,4 +1,4 @@
-#include "output/UntexturedFacets.h"
+#include "UntexturedFacets.h"
 
 #include <cstdint>
 #include <limits>

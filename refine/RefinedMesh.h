@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "mesh/Material.h"
-#include "mesh/ObjectGroup.h"
-#include "mesh/Vec.h"
+#include "Material.h"
+#include "ObjectGroup.h"
+#include "Vec.h"
 
 namespace faceloom {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/RefinedMesh.h"
+#include "RefinedMesh.h"
 
 namespace faceloom {
 
