@@ -22,7 +22,7 @@ namespace faceloom {
 namespace {
 
 // One run, step by step. Its parts are members so that whatever a second thread works
-// on outlives that thread.
+// on outlives that thread. Without a file to write, it refines into memory.
 class SubdivisionRun {
 public:
     SubdivisionRun(const ObjMesh& mesh, const char* outputPath, const RunOptions& options,
@@ -36,14 +36,19 @@ public:
           file_(outputPath),
           writer_(file_) {}
 
-    bool run();
+    // Refines, writing the file beside the texture's last step when `toFile`; true when
+    // there is a refined mesh.
+    bool refine(bool toFile);
+    // Writes what refine() left to write; true when the run reported no error.
+    bool finish();
+    RefinedMesh& refined() { return refined_; }
+    bool clean() const { return clean_; }
 
 private:
     void refinePositions();
     void refineTextureAllButLast(PhaseReporter& phases, Diagnostics& diagnostics);
-    void writePositions();
+    void writePositions(bool toFile);
     void finishTexture(PhaseReporter& phases);
-    bool writeRest();
 
     const ObjMesh& mesh_;
     const char* outputPath_;
@@ -55,6 +60,7 @@ private:
     PhaseReporter besidePhases_;
 
     std::optional<PositionSide> positions_;
+    std::optional<ObjMesh> repairedFaces_;
     const ObjMesh* faces_ = nullptr;  // the faces both surfaces are built from
     bool withTexture_ = false;
     TextureSide texture_;
@@ -68,11 +74,13 @@ private:
     bool positionsWritten_ = false;
 };
 
-bool SubdivisionRun::run() {
+bool SubdivisionRun::refine(bool toFile) {
     withTexture_ = refinesTexture(mesh_, diagnostics_);
     positions_.emplace();
     positions_->build(mesh_, phases_, diagnostics_);
-    faces_ = &positions_->built.faces(mesh_);
+    // Kept by the run: both sides use them, the texture after the position side is gone.
+    repairedFaces_ = std::move(positions_->built.repaired);
+    faces_ = repairedFaces_ ? &*repairedFaces_ : &mesh_;
     // 1. The texture up to its last step beside the positions. 2. The position surface
     // released before the texture's thread is joined.
     const bool together = withTexture_ && options_.overlap == SurfaceOverlap::kBothAtOnce;
@@ -86,8 +94,14 @@ bool SubdivisionRun::run() {
     besideMessages_.replay(diagnostics_);
     // 3. The positions' block of the file written beside the texture's last step, which
     // shows its status on this thread.
-    forkJoin([&] { writePositions(); }, [&] { finishTexture(texturePhases); });
-    return writeRest() && clean_;
+    forkJoin([&] { writePositions(toFile); }, [&] { finishTexture(texturePhases); });
+    if (hasOutput_ && (!positionsFinite_ || !allFinite(refined_.uvs))) {
+        diagnostics_.error(overflowError(positionsFinite_ ? "texture coordinates" : "positions",
+                                         mesh_.sourcePath));
+        hasOutput_ = false;
+    }
+    clean_ = clean_ && hasOutput_;  // without output, the builder said why
+    return hasOutput_;
 }
 
 void SubdivisionRun::refinePositions() {
@@ -111,8 +125,8 @@ void SubdivisionRun::refineTextureAllButLast(PhaseReporter& phases, Diagnostics&
     }
 }
 
-void SubdivisionRun::writePositions() {
-    if (hasOutput_ && positionsFinite_) {
+void SubdivisionRun::writePositions(bool toFile) {
+    if (toFile && hasOutput_ && positionsFinite_) {
         phases_.quietly(&PhaseTimes::write, [&] {
             positionsWritten_ = file_.open() && writer_.writePositions(refined_);
         });
@@ -134,15 +148,7 @@ void SubdivisionRun::finishTexture(PhaseReporter& phases) {
     texture_ = TextureSide();
 }
 
-bool SubdivisionRun::writeRest() {
-    if (!hasOutput_) {
-        return false;  // nothing to write, and the builder said why: the output stays as it was
-    }
-    if (!positionsFinite_ || !allFinite(refined_.uvs)) {
-        diagnostics_.error(overflowError(positionsFinite_ ? "texture coordinates" : "positions",
-                                         mesh_.sourcePath));
-        return false;
-    }
+bool SubdivisionRun::finish() {
     const bool written = phases_.quietly(&PhaseTimes::write, [&] {
         return positionsWritten_ && writer_.writeRest(refined_) && file_.commit();
     });
@@ -150,7 +156,7 @@ bool SubdivisionRun::writeRest() {
         diagnostics_.error("ERROR : Can't write to [" + std::string(outputPath_) +
                            "]: " + std::strerror(file_.error()));
     }
-    return written;
+    return written && clean_;
 }
 
 }  // namespace
@@ -182,11 +188,35 @@ bool runSubdivision(const ObjMesh& input, const char* outputPath, const RunOptio
         PhaseReporter phases(diagnostics, times);
         const std::optional<ObjMesh> simple = simplePolygons(input, diagnostics);
         SubdivisionRun run(simple ? *simple : input, outputPath, options, phases, diagnostics);
-        return run.run();
+        // Without a refined mesh, the output stays as it was.
+        return run.refine(true) && run.finish();
     } catch (const std::exception& e) {
         diagnostics.error(e.what());
         return false;
     }
+}
+
+std::optional<RefinedMesh> refineMesh(const ObjMesh& input, const char* outputName,
+                                      const RunOptions& options, Diagnostics& diagnostics,
+                                      bool* clean) {
+    std::optional<RefinedMesh> refined;
+    bool reportedNothing = false;
+    try {
+        PhaseReporter phases(diagnostics, nullptr);
+        const std::optional<ObjMesh> simple = simplePolygons(input, diagnostics);
+        SubdivisionRun run(simple ? *simple : input, outputName, options, phases, diagnostics);
+        if (run.refine(false)) {
+            refined = std::move(run.refined());
+        }
+        reportedNothing = run.clean();
+    } catch (const std::exception& e) {
+        diagnostics.error(e.what());
+        refined.reset();
+    }
+    if (clean != nullptr) {
+        *clean = reportedNothing && refined.has_value();
+    }
+    return refined;
 }
 
 }  // namespace faceloom

@@ -5,6 +5,7 @@
 #include "Diagnostics.h"
 #include "ObjMesh.h"
 #include "PhaseReporter.h"
+#include "RefinedMesh.h"
 #include "RunMemory.h"
 #include "SmoothingOptions.h"
 
@@ -34,5 +35,13 @@ std::optional<RunOptions> checkRun(const ObjMesh& mesh, int steps,
 // the refined positions have left their surface.
 bool runSubdivision(const ObjMesh& mesh, const char* outputPath, const RunOptions& options,
                     Diagnostics& diagnostics, PhaseTimes* times = nullptr);
+
+// The same refinement into memory, for writers that take the whole refined mesh at
+// once: the refined mesh, or nothing when there is nothing to write (which it
+// reported). `outputName` names the output in messages. `clean` (when given) is set
+// to whether it reported no error.
+std::optional<RefinedMesh> refineMesh(const ObjMesh& mesh, const char* outputName,
+                                      const RunOptions& options, Diagnostics& diagnostics,
+                                      bool* clean = nullptr);
 
 }  // namespace faceloom
