@@ -14,10 +14,7 @@ public:
     explicit PlaneBuilder(const ObjMesh* mesh, Diagnostics& diagnostics, bool verbose = true)
         : SurfaceBuilder<HDS>(mesh, diagnostics, verbose) {}
 
-    void operator()(HDS& hds) override {
-        this->outcome_ =
-            buildSurface(hds, *this->mesh, CornerSide::kTexture, this->verbose, this->diagnostics);
-    }
+    void operator()(HDS& hds) override { this->build(hds, CornerSide::kTexture); }
 };
 
 }  // namespace faceloom

@@ -127,11 +127,17 @@ public:
 
 protected:
     SurfaceBuilder(const ObjMesh* mesh, Diagnostics& diagnostics, bool verbose)
-        : mesh(mesh), diagnostics(diagnostics), verbose(verbose) {}
+        : mesh_(mesh), diagnostics_(diagnostics), verbose_(verbose) {}
 
-    const ObjMesh* mesh;
-    Diagnostics& diagnostics;
-    bool verbose;
+    // Builds the surface of `side` and keeps how it went.
+    void build(HDS& hds, CornerSide side) {
+        outcome_ = buildSurface(hds, *mesh_, side, verbose_, diagnostics_);
+    }
+
+private:
+    const ObjMesh* mesh_;
+    Diagnostics& diagnostics_;
+    bool verbose_;
     BuildOutcome outcome_ = BuildOutcome::kException;
 };
 

@@ -12,10 +12,7 @@ public:
     explicit TriQuadBuilder(const ObjMesh* mesh, Diagnostics& diagnostics, bool verbose = true)
         : SurfaceBuilder<HDS>(mesh, diagnostics, verbose) {}
 
-    void operator()(HDS& hds) override {
-        this->outcome_ =
-            buildSurface(hds, *this->mesh, CornerSide::kPosition, this->verbose, this->diagnostics);
-    }
+    void operator()(HDS& hds) override { this->build(hds, CornerSide::kPosition); }
 };
 
 }  // namespace faceloom

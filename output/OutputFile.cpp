@@ -207,13 +207,24 @@ bool OutputFile::write(const char* data, std::size_t size) {
     return !failed_;
 }
 
+int OutputFile::syncDescriptor(int fd) {
+    return ::fsync(fd);
+}
+
+int OutputFile::closeDescriptor(int fd) {
+    return ::close(fd);
+}
+
 bool OutputFile::commit() {
     if (fd_ < 0) {
         return fail(EBADF);
     }
     const int fd = std::exchange(fd_, -1);
-    // close() can report what write() could not (a full disk on a network file system).
-    if (::close(fd) != 0) {
+    // A file written directly (a pipe, a device) has nothing to sync.
+    if (!failed_ && !temporary_.empty() && syncDescriptor(fd) != 0) {
+        fail(errno);
+    }
+    if (closeDescriptor(fd) != 0) {
         fail(errno);
     }
     if (failed_) {

@@ -30,12 +30,19 @@ public:
     // False when the file can't be created or opened.
     bool open();
     bool write(const char* data, std::size_t size) override;
-    // Closes the file and puts it in place. False when anything written could not
-    // reach the file, or it could not be put in place; the target is then untouched
-    // (unless it is written directly).
+    // Closes the file and puts it in place, its bytes on the disk before its name
+    // (so that a crash leaves the old file or the whole new one). False when anything
+    // written could not reach the file, or it could not be put in place; the target is
+    // then untouched (unless it is written directly).
     bool commit();
     // After a failure: the system's reason (an errno value).
     int error() const { return error_; }
+
+protected:
+    // The calls that finish the file, where the system reports what writing could not
+    // (a full disk on a network file system, a failing device); tests make them fail.
+    virtual int syncDescriptor(int fd);
+    virtual int closeDescriptor(int fd);
 
 private:
     bool fail(int error);

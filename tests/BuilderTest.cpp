@@ -29,7 +29,7 @@ Built buildPositions(const ObjMesh& mesh, bool verbose) {
 }
 
 TEST(BuilderTest, OutcomesAndWhatIsLeft) {
-    Built cube = buildPositions(test::loadMesh(test::dataFile("cube_cross_layout.obj")), true);
+    Built cube = buildPositions(test::loadMesh(test::cubeFile()), true);
     EXPECT_EQ(cube.outcome, BuildOutcome::kBuilt);
     EXPECT_EQ(cube.vertices, 8u);
     EXPECT_EQ(cube.facets, 6u);
@@ -57,7 +57,7 @@ TEST(BuilderTest, OutcomesAndWhatIsLeft) {
 }
 
 TEST(BuilderTest, TextureSurfaceFollowsTheTextureIndices) {
-    const ObjMesh mesh = test::loadMesh(test::dataFile("cube_cross_layout.obj"));
+    const ObjMesh mesh = test::loadMesh(test::cubeFile());
     Polyhedron surface;
     test::RecordedDiagnostics diagnostics;
     PlaneBuilder<HDS> builder(&mesh, diagnostics);

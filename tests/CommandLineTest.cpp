@@ -168,7 +168,7 @@ const char kWarning[] = "Warning : Steps number is not valid, I will use 3\n";
 
 TEST(CommandLineTest, StepsOutOfRangeWarnOnceAndUseThree) {
     test::TempDir dir;
-    const std::string input = test::dataFile("cube_cross_layout.obj");
+    const std::string input = test::cubeFile();
     for (const char* steps : {"0", "7", "-1", "word", "-help", "-H", "4294967299"}) {
         test::RunResult r = test::runTool({steps, input, dir.file("out.obj")});
         EXPECT_EQ(r.out.rfind(kWarning, 0), 0u) << steps;
@@ -186,6 +186,65 @@ TEST(CommandLineTest, MissingInputIsReportedWhateverFollows) {
     const std::string input = dir.file("absent.obj");
     test::RunResult r = test::runTool({"2", input, dir.file("out.obj"), "ignored", "also ignored"});
     EXPECT_EQ(r.err.rfind("ERROR : Can't Find [" + input + "]\n", 0), 0u) << r.err;
+}
+
+TEST(CommandLineTest, OptionsStandAnywhereAndDefaultsKeepTheBytes) {
+    test::TempDir dir;
+    const std::string input = test::cubeFile();
+    const std::string plain = dir.file("plain.obj"), out = dir.file("out.obj");
+    ASSERT_EQ(test::runTool({"2", input, plain}).status, 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--uv-smooth=all", "2", input, out},
+          std::vector<std::string>{"2", input, out, "--boundary-smooth", "all"},
+          std::vector<std::string>{"2", "--uv-smooth", "all", input, "--boundary-smooth=all", out},
+          std::vector<std::string>{"--uv-smooth=all", "--", "2", input, out}}) {
+        const test::RunResult r = test::runTool(args);
+        EXPECT_EQ(r.status, 0) << args[0] << r.err;
+        EXPECT_EQ(test::readFile(out), test::readFile(plain)) << args[0];
+    }
+    // A mode that changes the texture, given in both forms, gives the same file.
+    ASSERT_EQ(test::runTool({"2", input, plain, "--uv-smooth=none"}).status, 0);
+    ASSERT_EQ(test::runTool({"--uv-smooth", "none", "2", input, out}).status, 0);
+    EXPECT_EQ(test::readFile(out), test::readFile(plain));
+}
+
+TEST(CommandLineTest, UnknownOptionsAndModesAreRefusedBeforeAnyWork) {
+    struct Case {
+        std::vector<std::string> options;
+        std::string message;
+    };
+    const std::string uvModes =
+        "none, keep-corners, keep-corners-junctions, keep-corners-junctions-concave, "
+        "keep-boundaries, all";
+    const std::vector<Case> cases = {
+        {{"--uv-smooth=sharp"},
+         "ERROR : Unknown value [sharp] for [--uv-smooth]: use one of " + uvModes},
+        {{"--boundary-smooth=none"},
+         "ERROR : Unknown value [none] for [--boundary-smooth]: use one of all, keep-corners"},
+        {{"--uv-smooth=ALL"},
+         "ERROR : Unknown value [ALL] for [--uv-smooth]: use one of " + uvModes},
+        {{"--smooth=all"},
+         "ERROR : Unknown option [--smooth]: the options are --uv-smooth=MODE and "
+         "--boundary-smooth=MODE (see --help)"},
+    };
+    test::TempDir dir;
+    const std::string out = dir.file("out.obj");
+    test::writeFile(out, "kept");
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {"2", test::cubeFile(), out});
+        const test::RunResult r = test::runTool(args);
+        EXPECT_EQ(r.status, 1) << c.options[0];
+        EXPECT_EQ(r.out, "") << c.options[0];
+        EXPECT_EQ(r.err, c.message + "\n");
+        EXPECT_EQ(test::readFile(out), "kept");
+    }
+    // A mode option last, with its value missing.
+    const test::RunResult missing =
+        test::runTool({"2", test::cubeFile(), out, "--uv-smooth"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "ERROR : Option [--uv-smooth] needs a value: one of " + uvModes + "\n");
+    EXPECT_EQ(test::readFile(out), "kept");
 }
 
 }  // namespace

@@ -1,14 +1,22 @@
-// The whole job through the real binary: refinement counts, console lines, the
-// output file's form, and the paths where the texture or the mesh can't be used.
+// The whole job through the real binary: the bytes of known results, refinement
+// counts, console lines, the output file's form, and the paths where the texture or
+// the mesh can't be used. And the refinement step itself against CGAL's own.
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <regex>
 
+#include <CGAL/Subdivision_method_3/subdivision_methods_3.h>
+
+#include "CatmullClarkStep.h"
 #include "ObjLoader.h"
 #include "support/ObjFile.h"
+#include "support/Surfaces.h"
 #include "support/TestSupport.h"
 #include "support/TextureContinuity.h"
+
+using namespace faceloom;
 
 namespace {
 
@@ -18,20 +26,15 @@ struct ToolRun {
     bool written = false;
 };
 
-ToolRun refine(const std::string& dataName, int steps, const test::TempDir& dir) {
+ToolRun refine(const std::string& input, int steps, const test::TempDir& dir) {
     ToolRun run;
     const std::string out = dir.file("out_" + std::to_string(steps) + ".obj");
-    run.result = test::runTool({std::to_string(steps), test::dataFile(dataName), out});
+    run.result = test::runTool({std::to_string(steps), input, out});
     run.written = test::fileExists(out);
     if (run.written) {
         run.obj = test::parseObj(test::readFile(out));
     }
     return run;
-}
-
-// The progress lines of a run, with the times masked.
-std::string maskTimes(const std::string& out) {
-    return std::regex_replace(out, std::regex(R"(\[[0-9]+\.[0-9]{6}\] Second)"), "[t] Second");
 }
 
 std::string progressLines(int steps, bool textured) {
@@ -49,6 +52,24 @@ std::string progressLines(int steps, bool textured) {
     return lines;
 }
 
+// Each expected file is what the tool has always written for its input (named before
+// the last "_") at its number of steps.
+TEST(RefinementTest, KnownMeshesGiveTheSameBytes) {
+    test::TempDir dir;
+    for (const char* name : {"textured_cube_2", "grid_with_seam_2", "pentagon_2",
+                             "single_triangle_2", "tiny_and_huge_coordinates_1",
+                             "unused_position_2", "cube_without_texture_2", "corners_v_vt_vn_1"}) {
+        const std::string stem(name), base = stem.substr(0, stem.size() - 2);
+        const std::string input =
+            base == "textured_cube" ? test::cubeFile() : test::dataFile(base + ".obj");
+        const test::RunResult r = test::runTool({stem.substr(stem.size() - 1), input, dir.file("o.obj")});
+        EXPECT_EQ(r.status, 0) << name;
+        EXPECT_EQ(test::readFile(dir.file("o.obj")),
+                  test::readFile(test::dataFile("expected/" + stem + ".obj")))
+            << name;
+    }
+}
+
 TEST(RefinementTest, FacetCountsOfSingleFaces) {
     test::TempDir dir;
     struct Case {
@@ -57,9 +78,8 @@ TEST(RefinementTest, FacetCountsOfSingleFaces) {
         std::size_t facets;
     };
     for (const Case& c : {Case{"single_quad.obj", 1, 4}, Case{"single_quad.obj", 6, 4096},
-                          Case{"single_triangle.obj", 1, 3}, Case{"single_triangle.obj", 2, 12},
-                          Case{"pentagon.obj", 2, 20}}) {
-        ToolRun run = refine(c.data, c.steps, dir);
+                          Case{"single_triangle.obj", 1, 3}, Case{"pentagon.obj", 2, 20}}) {
+        const ToolRun run = refine(test::dataFile(c.data), c.steps, dir);
         ASSERT_TRUE(run.written) << c.data;
         EXPECT_EQ(run.obj.f.size(), c.facets) << c.data << " " << c.steps;
         EXPECT_TRUE(run.obj.wellFormed()) << c.data;
@@ -74,28 +94,23 @@ TEST(RefinementTest, TexturedCubeAtOneToThreeSteps) {
     const std::size_t vt[] = {39, 125, 441};  // the cross layout's seams double vertices
     const std::size_t f[] = {24, 96, 384};
     for (int steps = 1; steps <= 3; ++steps) {
-        ToolRun run = refine("cube_cross_layout.obj", steps, dir);
+        const ToolRun run = refine(test::cubeFile(), steps, dir);
         ASSERT_TRUE(run.written);
         EXPECT_EQ(run.result.status, 0);
         EXPECT_EQ(run.result.err, "");
-        EXPECT_EQ(maskTimes(run.result.out), progressLines(steps, true));
+        EXPECT_EQ(test::maskTimes(run.result.out), progressLines(steps, true));
         EXPECT_EQ(run.obj.v.size(), v[steps - 1]);
         EXPECT_EQ(run.obj.vt.size(), vt[steps - 1]);
         EXPECT_EQ(run.obj.f.size(), f[steps - 1]);
         EXPECT_TRUE(run.obj.wellFormed()) << run.obj.problems.front();
-        EXPECT_TRUE(test::textureContinuityProblems(run.obj).empty());
-        for (const auto& facet : run.obj.f) {
-            for (const auto& corner : facet) {
-                EXPECT_NE(corner.t, 0);
-            }
-        }
+        const auto problems = test::textureContinuityProblems(run.obj);
+        EXPECT_TRUE(problems.empty()) << steps << " steps: " << problems.front();
     }
 }
 
 TEST(RefinementTest, OutputLayoutIsVThenVtThenF) {
     test::TempDir dir;
-    ToolRun run = refine("single_quad.obj", 1, dir);
-    ASSERT_TRUE(run.written);
+    ASSERT_TRUE(refine(test::dataFile("single_quad.obj"), 1, dir).written);
     const std::string text = test::readFile(dir.file("out_1.obj"));
     // The refined unit square: old corners moved by the border rule (1/8, 6/8, 1/8 of
     // the corner and its two neighbours), then edge midpoints, then the centre.
@@ -109,46 +124,30 @@ TEST(RefinementTest, OutputLayoutIsVThenVtThenF) {
 
 TEST(RefinementTest, MeshWithoutTextureGetsGeometryOnly) {
     test::TempDir dir;
-    ToolRun run = refine("cube_without_texture.obj", 2, dir);
+    const ToolRun run = refine(test::dataFile("cube_without_texture.obj"), 2, dir);
     ASSERT_TRUE(run.written);
-    EXPECT_EQ(run.result.err, "");
-    EXPECT_EQ(maskTimes(run.result.out), progressLines(2, false));
-    EXPECT_EQ(run.obj.v.size(), 98u);
+    EXPECT_EQ(test::maskTimes(run.result.out), progressLines(2, false));
     EXPECT_EQ(run.obj.vt.size(), 0u);
     EXPECT_EQ(run.obj.f.size(), 96u);
-    EXPECT_TRUE(run.obj.wellFormed());
-    for (const auto& facet : run.obj.f) {
-        EXPECT_EQ(facet[0].t, 0);
-    }
-}
+    EXPECT_EQ(run.obj.f[0][0].t, 0);
 
-TEST(RefinementTest, TextureCoordinatesNoFaceNamesAreUnused) {
-    test::TempDir dir;
-    ToolRun run = refine("faces_without_texture_indices.obj", 1, dir);
-    ASSERT_TRUE(run.written);
-    EXPECT_EQ(run.result.status, 0);
-    EXPECT_EQ(run.result.err, "");
-    EXPECT_EQ(maskTimes(run.result.out),
-              "Warning : No face of [" + test::dataFile("faces_without_texture_indices.obj") +
+    const std::string unused = test::dataFile("faces_without_texture_indices.obj");
+    const ToolRun named = refine(unused, 1, dir);
+    ASSERT_TRUE(named.written);
+    EXPECT_EQ(named.result.status, 0);
+    EXPECT_EQ(test::maskTimes(named.result.out),
+              "Warning : No face of [" + unused +
                   "] names a texture coordinate at every corner, so its 14 texture "
                   "coordinates are unused and it is refined without texture\n" +
                   progressLines(1, false));
-    EXPECT_EQ(run.obj.vt.size(), 0u);
-    EXPECT_EQ(run.obj.f.size(), 24u);
-    EXPECT_TRUE(run.obj.wellFormed());
+    EXPECT_EQ(named.obj.vt.size(), 0u);
+    EXPECT_TRUE(named.obj.wellFormed());
 }
 
-TEST(RefinementTest, UnwritableOutputPath) {
+TEST(RefinementTest, RejectedMeshIsReportedWhereItsPhaseMetIt) {
     test::TempDir dir;
-    const std::string out = dir.file("missing_directory/out.obj");
-    test::RunResult r = test::runTool({"1", test::dataFile("single_quad.obj"), out});
-    EXPECT_EQ(r.err, "ERROR : Can't write to [" + out + "]: No such file or directory\n");
-    EXPECT_FALSE(test::fileExists(out));
-}
-
-TEST(RefinementTest, RejectedMeshIsReportedWithoutCrash) {
-    test::TempDir dir;
-    ToolRun run = refine("index_out_of_range.obj", 1, dir);
+    const std::string input = test::dataFile("index_out_of_range.obj");
+    const ToolRun run = refine(input, 1, dir);
     EXPECT_EQ(run.result.status, 1);
     EXPECT_EQ(run.result.err,
               " \nCGAL::Polyhedron_incremental_builder_3<HDS>::\n"
@@ -156,41 +155,53 @@ TEST(RefinementTest, RejectedMeshIsReportedWithoutCrash) {
     EXPECT_FALSE(run.written);
     // Sent to one log, the progress lines keep their place among the error lines: the
     // refusal comes after the phase that met it began, and before it ended.
-    const test::RunResult log =
-        test::runToolOneStream({"1", test::dataFile("index_out_of_range.obj"), dir.file("o.obj")});
+    const test::RunResult log = test::runToolOneStream({"1", input, dir.file("o.obj")});
     EXPECT_EQ(log.out.rfind("Begin To Build Polyhedron Mesh\n \nCGAL::", 0), 0u) << log.out;
     EXPECT_NE(log.out.find("out-of-range [0,2].\nFinished In ["), std::string::npos) << log.out;
 }
 
-TEST(RefinementTest, BundledExampleIsAValidTexturedObj) {
-    test::TempDir dir;
-    const std::string out = dir.file("cube.obj");
-    test::RunResult r =
-        test::runTool({"2", std::string(FACELOOM_SOURCE_DIR) + "/examples/textured_cube.obj", out});
-    EXPECT_EQ(r.status, 0);
-    test::ObjFile obj = test::parseObj(test::readFile(out));
-    EXPECT_TRUE(obj.wellFormed());
-    EXPECT_TRUE(test::textureContinuityProblems(obj).empty());
-    EXPECT_EQ(obj.f.size(), 96u);
-    EXPECT_GT(obj.vt.size(), 0u);
-}
-
-}  // namespace
-
-namespace {
-
 TEST(RefinementTest, UnusedVerticesKeepTheirPlace) {
     // A vertex without facets has no neighbours to average; it must not turn into NaN.
     test::TempDir dir;
-    ToolRun run = refine("unused_position.obj", 2, dir);
-    ASSERT_TRUE(run.written);
-    const std::string text = test::readFile(dir.file("out_2.obj"));
-    EXPECT_EQ(text.find("nan"), std::string::npos);
+    const ToolRun run = refine(test::dataFile("unused_position.obj"), 2, dir);
     ASSERT_EQ(run.obj.v.size(), 1u + 25u);
     EXPECT_EQ(run.obj.v[4], (std::array<double, 3>{5, 5, 5}));
     ASSERT_EQ(run.obj.vt.size(), 1u + 25u);
     EXPECT_EQ(run.obj.vt[4], (std::array<double, 2>{0.5, 0.5}));
-    EXPECT_TRUE(run.obj.wellFormed());
+}
+
+// The refinement step computes each face point once and reads it back where CGAL's
+// own mask computes it again: the points and the corner cycles come out bit for bit
+// as CGAL's own refinement makes them.
+TEST(RefinementTest, StepIsCgalsOwnBitForBit) {
+    const auto bits = [](const SurfaceMesh& surface) {
+        std::vector<std::uint32_t> bits;
+        for (const SurfaceMesh::Vertex_index v : surface.vertices()) {
+            for (int i = 0; i < 3; ++i) {
+                const float value = surface.point(v)[i];
+                std::uint32_t word;
+                std::memcpy(&word, &value, sizeof word);
+                bits.push_back(word);
+            }
+        }
+        return bits;
+    };
+    for (const char* name : {"grid_with_seam.obj", "pentagon.obj", "mixed_polygons.obj",
+                             "open_cylinder_with_seam.obj", "torus_two_seams.obj",
+                             "fans_of_valence_3_5_6.obj", "tiny_and_huge_coordinates.obj"}) {
+        const test::PlainSurfaces built = test::buildPlainSurfaces(test::loadMesh(test::dataFile(name)));
+        for (const SurfaceMesh* start : {&built.positions, &built.texture}) {
+            SurfaceMesh ours = *start, cgals = *start;
+            for (int step = 1; step <= 3; ++step) {
+                refineOneStep(ours, RefinementRules{});
+                CGAL::Subdivision_method_3::PQQ(cgals, CGAL::CatmullClark_mask_3<SurfaceMesh>(
+                                                           &cgals, get(CGAL::vertex_point, cgals)),
+                                                CGAL::parameters::number_of_iterations(1));
+                EXPECT_EQ(bits(ours), bits(cgals)) << name << " step " << step;
+                EXPECT_EQ(test::facetCycles(ours), test::facetCycles(cgals)) << name;
+            }
+        }
+    }
 }
 
 }  // namespace

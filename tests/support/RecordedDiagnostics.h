@@ -3,7 +3,6 @@
 #include <string>
 
 #include "Diagnostics.h"
-#include "ObjLoader.h"
 
 namespace test {
 
@@ -16,12 +15,5 @@ public:
     std::string out;  // standard output
     std::string err;  // standard error
 };
-
-// Loads an OBJ file; its messages are dropped, and a file that can't be read is an
-// empty record.
-inline faceloom::ObjMesh loadMesh(const std::string& path) {
-    RecordedDiagnostics ignored;
-    return faceloom::loadObj(path.c_str(), {}, ignored).mesh.value_or(faceloom::ObjMesh{});
-}
 
 }  // namespace test

@@ -1,5 +1,8 @@
 #include "support/TestSupport.h"
 
+#include "ObjLoader.h"
+#include "support/RecordedDiagnostics.h"
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -9,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -64,6 +68,15 @@ bool fileExists(const std::string& path) {
 
 std::string dataFile(const std::string& name) {
     return std::string(FACELOOM_TEST_DATA) + "/" + name;
+}
+
+std::string exampleFile(const std::string& name) {
+    return std::string(FACELOOM_SOURCE_DIR) + "/examples/" + name;
+}
+
+faceloom::ObjMesh loadMesh(const std::string& path) {
+    RecordedDiagnostics ignored;
+    return faceloom::loadObj(path.c_str(), {}, ignored).mesh.value_or(faceloom::ObjMesh{});
 }
 
 std::string toolPath() {
@@ -133,6 +146,46 @@ std::vector<std::string> splitLines(const std::string& text) {
         start = end + 1;
     }
     return lines;
+}
+
+RunResult runToolAfter(const std::string& setup, const std::vector<std::string>& args) {
+    std::string command = setup + "; exec \"$0\"";
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        command += " \"$" + std::to_string(i + 1) + "\"";
+    }
+    std::vector<std::string> argv{"/bin/sh", "-c", command, toolPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProgram(argv);
+}
+
+std::string maskTimes(const std::string& out) {
+    return std::regex_replace(out, std::regex(R"(\[[0-9]+\.[0-9]{6}\])"), "[t]");
+}
+
+std::string quadGrid(int n, bool textured) {
+    std::string text;
+    for (int j = 0; j <= n; ++j) {
+        for (int i = 0; i <= n; ++i) {
+            const std::string xy = std::to_string(i) + " " + std::to_string(j);
+            text += "v " + xy + " 0\n" + (textured ? "vt " + xy + "\n" : "");
+        }
+    }
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            const int a = j * (n + 1) + i + 1;
+            text += "f";
+            for (const int k : {a, a + 1, a + n + 2, a + n + 1}) {
+                text += " " + std::to_string(k) + (textured ? "/" + std::to_string(k) : "");
+            }
+            text += "\n";
+        }
+    }
+    return text;
+}
+
+std::string assimpProblem(const std::string& path) {
+    const RunResult r = runProgram({kAssimp, "info", path});
+    return r.status == 0 ? "" : r.out + r.err;
 }
 
 }  // namespace test

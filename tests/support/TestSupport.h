@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "ObjMesh.h"
+
 // Helpers shared by the tests: scratch directories, files, and running the real
 // Faceloom binary the way a user would.
 
@@ -27,8 +29,17 @@ std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& contents);
 bool fileExists(const std::string& path);
 
-// Path of a file under tests/data.
+// Path of a file under tests/data, and of one under examples/.
 std::string dataFile(const std::string& name);
+std::string exampleFile(const std::string& name);
+// The bundled example: a textured cube whose texture is laid out as a cross.
+inline std::string cubeFile() {
+    return exampleFile("textured_cube.obj");
+}
+// Loads an OBJ file; its messages are dropped, and a file that can't be read is an
+// empty record.
+faceloom::ObjMesh loadMesh(const std::string& path);
+
 // Path of the Faceloom binary under test.
 std::string toolPath();
 
@@ -50,5 +61,20 @@ RunResult runToolOneStream(const std::vector<std::string>& args);
 
 // Splits text into lines at '\n' (a last line without one is kept).
 std::vector<std::string> splitLines(const std::string& text);
+
+// Runs Faceloom through the shell, after `setup` (ulimit, umask, trap and the like).
+RunResult runToolAfter(const std::string& setup, const std::vector<std::string>& args);
+
+// The progress lines of a run with their processor times masked as "[t]".
+std::string maskTimes(const std::string& out);
+
+// A flat n x n grid of unit quads whose texture coordinates equal their positions'
+// (x, y); without texture when `textured` is false.
+std::string quadGrid(int n, bool textured = true);
+
+// Another OBJ reader: assimp's command line. Its verdict on a written file is empty
+// when the file loads.
+const std::string kAssimp = "/usr/bin/assimp";
+std::string assimpProblem(const std::string& path);
 
 }  // namespace test

@@ -1,5 +1,5 @@
-// The memory check against what the tool really uses, and the reading of the
-// system's limits.
+// The memory check: refused before any work when it doesn't fit, its estimate against
+// what the tool really uses, and the reading of the system's limits.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -18,10 +18,11 @@
 #include "support/RecordedDiagnostics.h"
 #include "support/TestSupport.h"
 #include "MemoryBudget.h"
+#include "RunMemory.h"
 
 namespace {
 
-using faceloom::MemoryAmounts;
+using namespace faceloom;
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressSanitizer = true;  // it reserves terabytes, and doubles what is used
@@ -93,7 +94,7 @@ std::string separateTriangles(int count) {
 }
 
 // An n x n grid of quads without texture, after `unused` vertices no face names.
-std::string quadGrid(int n, int unused = 0) {
+std::string gridAfterUnused(int n, int unused) {
     std::string text;
     for (int k = 0; k < unused; ++k) {
         text += "v " + std::to_string(k) + " -1 -1\n";
@@ -153,16 +154,16 @@ struct Shape {
 };
 
 std::string gridWithUnused(int n) {
-    return quadGrid(n, 150000);
+    return gridAfterUnused(n, 150000);
 }
 std::string plainGrid(int n) {
-    return quadGrid(n);
+    return gridAfterUnused(n, 0);
 }
 
 // The estimate is an upper bound of the real peak: at an address-space limit of the
 // estimate the run finishes, and its peak resident memory stays below the estimate.
 // It is no gross overstatement either, or jobs that fit would be refused.
-TEST(MemoryBudgetTest, EstimateBoundsTheMeasuredPeak) {
+TEST(MemoryTest, EstimateBoundsTheMeasuredPeak) {
     if (kAddressSanitizer) {
         GTEST_SKIP() << "AddressSanitizer changes what a run uses";
     }
@@ -205,18 +206,6 @@ TEST(MemoryBudgetTest, EstimateBoundsTheMeasuredPeak) {
     }
 }
 
-// Vertices no face names are not refined: they cost the same at every step.
-TEST(MemoryBudgetTest, UnusedVerticesAreChargedOnce) {
-    const faceloom::ObjMesh bare = faceloom::parseObj(quadGrid(10));
-    const faceloom::ObjMesh padded = faceloom::parseObj(quadGrid(10, 100000));
-    for (int steps = 1; steps <= 5; ++steps) {
-        EXPECT_EQ(faceloom::RunMemory(padded).estimate(steps).resident -
-                      faceloom::RunMemory(bare).estimate(steps).resident,
-                  faceloom::RunMemory(padded).estimate(1).resident -
-                      faceloom::RunMemory(bare).estimate(1).resident);
-    }
-}
-
 // A fake /proc and /sys: memory.* files of the named cgroup directories, the
 // process's cgroup line, and MemAvailable.
 struct CgroupCase {
@@ -228,7 +217,7 @@ struct CgroupCase {
 
 constexpr std::uint64_t kMiB = 1 << 20;
 
-TEST(MemoryBudgetTest, CgroupLimitsAreHonoured) {
+TEST(MemoryTest, CgroupLimitsAreHonoured) {
     const std::string plentyFree = "MemAvailable:   16777216 kB\n";  // 16 GiB
     const std::string rss = "VmRSS:\t    2048 kB\n";                 // held already: 2 MiB
     const std::vector<CgroupCase> cases = {
@@ -282,14 +271,14 @@ TEST(MemoryBudgetTest, CgroupLimitsAreHonoured) {
     }
 }
 
-TEST(MemoryBudgetTest, NothingReadableMeansNoLimit) {
+TEST(MemoryTest, NothingReadableMeansNoLimit) {
     test::TempDir root;
     EXPECT_EQ(faceloom::availableMemory(root.path()).resident, faceloom::kUnlimited);
 }
 
 // The input is measured before it is read: a file too large to load is refused from
 // its size, and an endless input is read only as far as memory allows.
-TEST(MemoryBudgetTest, InputTooLargeToLoadIsRefusedBeforeReading) {
+TEST(MemoryTest, InputTooLargeToLoadIsRefusedBeforeReading) {
     if (kAddressSanitizer) {
         GTEST_SKIP() << "address space limits don't work under AddressSanitizer";
     }
@@ -310,6 +299,76 @@ TEST(MemoryBudgetTest, InputTooLargeToLoadIsRefusedBeforeReading) {
               "ERROR : Not enough memory to read [/dev/zero]: it goes on past 12 MiB, and no more "
               "loads in the 64 MiB of address space available\n");
     EXPECT_FALSE(test::fileExists(out));
+}
+
+TEST(MemoryTest, RefinementTooLargeIsRefusedBeforeAnyWork) {
+    if (kAddressSanitizer) {
+        GTEST_SKIP() << "address space limits don't work under AddressSanitizer";
+    }
+    test::TempDir dir;
+    const std::string input = dir.file("grid.obj"), out = dir.file("out.obj");
+    test::writeFile(input, test::quadGrid(100));  // 10000 quads: 41 million facets at 6 steps
+    test::RunResult r = test::runToolAfter("ulimit -v 600000", {"6", input, out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");  // refused before any phase began
+    EXPECT_EQ(
+        r.err.rfind(
+            "ERROR : Not enough memory to refine [" + input + "] by 6 steps: it needs about ", 0),
+        0u)
+        << r.err;
+    EXPECT_NE(r.err.find("at most 3 steps fit\n"), std::string::npos) << r.err;
+    EXPECT_FALSE(test::fileExists(out));
+    // What it says fits does fit.
+    EXPECT_EQ(test::runToolAfter("ulimit -v 600000", {"3", input, out}).status, 0);
+}
+
+TEST(MemoryTest, MemoryRunningOutIsReportedCleanly) {
+    if (kAddressSanitizer) {
+        GTEST_SKIP() << "address space limits don't work under AddressSanitizer";
+    }
+    test::TempDir dir;
+    const std::string input = dir.file("large.obj");
+    // Small enough to pass the check before reading, but a face line of eight bytes
+    // takes ten times that once parsed: parsing runs out all the same.
+    std::string text;
+    for (int i = 0; i < 1000000; ++i) {
+        text += "f 1 2 3\n";
+    }
+    test::writeFile(input, text);
+    test::RunResult r = test::runToolAfter("ulimit -v 60000", {"1", input, dir.file("out.obj")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("std::bad_alloc\n", 0), 0u) << r.err;
+}
+
+TEST(MemoryTest, MemoryRefusalMessage) {
+    const ObjMesh grid = faceloom::parseObj(test::quadGrid(20));  // 1600 corners
+    MemoryAmounts plenty{kUnlimited, kUnlimited};
+    EXPECT_EQ(RunMemory(grid).refusal(6, plenty), "");
+    const MemoryAmounts need4 = RunMemory(grid).estimate(4);
+    MemoryAmounts tight{need4.resident, kUnlimited};
+    const std::string message = RunMemory(grid).refusal(6, tight);
+    EXPECT_EQ(
+        message.rfind("ERROR : Not enough memory to refine [] by 6 steps: it needs about ", 0), 0u);
+    EXPECT_NE(message.find(" is available; at most 4 steps fit"), std::string::npos) << message;
+    EXPECT_EQ(RunMemory(grid).refusal(4, tight), "");
+    MemoryAmounts none{0, 0};
+    EXPECT_NE(RunMemory(grid).refusal(1, none).find("by 1 step: it needs"), std::string::npos);
+    EXPECT_NE(RunMemory(grid).refusal(1, none).find("not even 1 step fits"), std::string::npos);
+}
+
+TEST(MemoryTest, BothSurfacesAtOnceOnlyWhenTheyFit) {
+    const ObjMesh grid = faceloom::parseObj(test::quadGrid(10));
+    const MemoryAmounts one = RunMemory(grid).estimate(5, SurfaceOverlap::kOneAtATime);
+    const MemoryAmounts both = RunMemory(grid).estimate(5, SurfaceOverlap::kBothAtOnce);
+    EXPECT_GT(both.resident, one.resident);
+    EXPECT_GT(both.addressSpace, one.addressSpace);
+    EXPECT_EQ(RunMemory(grid).overlap(5, both), SurfaceOverlap::kBothAtOnce);
+    EXPECT_EQ(RunMemory(grid).overlap(5, {both.resident - 1, kUnlimited}),
+              SurfaceOverlap::kOneAtATime);
+    EXPECT_EQ(RunMemory(grid).overlap(5, {kUnlimited, both.addressSpace - 1}),
+              SurfaceOverlap::kOneAtATime);
+    // Memory for one surface at a time is still enough to run.
+    EXPECT_EQ(RunMemory(grid).refusal(5, one), "");
 }
 
 }  // namespace
