@@ -2,10 +2,13 @@
 # two never disagree. Run as a script: cmake -DFACELOOM=<binary> -DVERSION=<v>
 # -DOUTPUT=<file> -P ManPage.cmake
 execute_process(COMMAND ${FACELOOM} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
-# The usage text comes first and the help ends with status 255, as documented.
-if(NOT status EQUAL 255 OR help STREQUAL "")
+# The help ends with status 255, as documented; the usage text before its "Usage :"
+# line is for a terminal, not for the manual.
+string(FIND "${help}" "Usage :" start)
+if(NOT status EQUAL 255 OR start EQUAL -1)
   message(FATAL_ERROR "${FACELOOM} --help printed no help (status ${status})")
 endif()
+string(SUBSTRING "${help}" ${start} -1 help)
 # roff: backslashes written as \e, and a line starting with a dot or a quote taken
 # as text, not as a request.
 string(REPLACE "\\" "\\e" help "${help}")

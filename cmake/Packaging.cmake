@@ -12,7 +12,7 @@ add_custom_command(OUTPUT ${FACELOOM_MAN_PAGE}
   COMMENT "Writing the manual page from Faceloom --help")
 add_custom_target(faceloom_man_page ALL DEPENDS ${FACELOOM_MAN_PAGE})
 install(FILES ${FACELOOM_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/faceloom)
 
 set(CPACK_PACKAGE_NAME faceloom)
 set(CPACK_PACKAGE_VENDOR "Faceloom")
