@@ -13,9 +13,8 @@ namespace faceloom {
 struct CommandLine {
     std::vector<const char*> positional;
     SmoothingOptions smoothing;
-    bool help = false;
-    bool version = false;  // --version anywhere before "--"  // -h or --help first, or --help
-                           // anywhere before "--"
+    bool help = false;     // -h or --help first, or --help anywhere before "--"
+    bool version = false;  // --version anywhere before "--"
     std::string error;     // the "ERROR : ..." line for an option or value we don't know
 };
 

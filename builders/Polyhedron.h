@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 
 #include <CGAL/HalfedgeDS_vector.h>
 #include <CGAL/Polyhedron_3.h>
@@ -9,15 +8,15 @@
 
 namespace faceloom {
 
-// The surface type of both refinements: a halfedge polyhedron over single-precision
-// coordinates, its vertices, halfedges and facets each kept in one array.
+// The surface type the builders make: a halfedge polyhedron over single-precision
+// coordinates, its vertices, halfedges and facets each kept in one array. It is copied
+// item for item into the surface that is refined (see SurfaceMesh.h).
 //
-// Array storage instead of CGAL's default linked lists: a refined surface holds tens
-// of millions of items, and one heap block per item costs memory, allocation and
-// release time, and cache misses on every walk. It also gives every vertex its index
-// for free (its offset in the array). The arrays must never move while handles are
-// held, so whoever adds items reserves room first (the builders in begin_surface,
-// the refinement before each step).
+// Array storage instead of CGAL's default linked lists: one heap block per item costs
+// memory, allocation and release time, and cache misses on every walk. It also gives
+// every vertex its index for free (its offset in the array), which the copy keeps. The
+// arrays must never move while handles are held, so the builders reserve room first,
+// in begin_surface.
 using Kernel = CGAL::Simple_cartesian<float>;
 using Polyhedron = CGAL::Polyhedron_3<Kernel, CGAL::Polyhedron_items_3, CGAL::HalfedgeDS_vector>;
 using HDS = Polyhedron::HalfedgeDS;
@@ -28,14 +27,3 @@ inline std::size_t vertexIndex(const Polyhedron& surface, Polyhedron::Vertex_con
 }
 
 }  // namespace faceloom
-
-// CGAL's refinement keys a hash map by vertex handle; the array storage's handles
-// come without a hash of their own.
-namespace std {
-template <>
-struct hash<faceloom::Polyhedron::Vertex_handle> {
-    std::size_t operator()(faceloom::Polyhedron::Vertex_handle v) const noexcept {
-        return std::hash<const void*>()(&*v);
-    }
-};
-}  // namespace std

@@ -178,35 +178,50 @@ TEST(OutputFileTest, NewFilesGetTheUsualPermissions) {
     EXPECT_EQ(modeOf(out) & 07777, 0640u);
 }
 
-// A write stopped by a signal, in a child process that holds its output file open
-// with bytes written: the temporary file goes, and the child dies of the signal.
+// A child process that holds its output file open with bytes written, after
+// ignoring `ignored` (0 for none); -1 when it could not start writing.
+pid_t childWriting(const test::TempDir& dir, int ignored) {
+    int ready[2];
+    if (::pipe(ready) != 0) {
+        return -1;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (ignored != 0) {
+            ::signal(ignored, SIG_IGN);
+        }
+        OutputFile file(dir.file("out.obj"));
+        const bool writing = file.open() && file.write("v 0 0 0\n", 8);
+        (void)!::write(ready[1], writing ? "y" : "n", 1);
+        for (;;) {
+            ::pause();
+        }
+    }
+    ::close(ready[1]);
+    char answer = 0;
+    const bool writing = ::read(ready[0], &answer, 1) == 1 && answer == 'y';
+    ::close(ready[0]);
+    return writing ? child : -1;
+}
+
+// A write stopped by a signal: the temporary file goes, and the child dies of the
+// signal. A signal the process was told to ignore (SIGHUP under nohup) stays ignored.
 TEST(OutputFileTest, InterruptedWriteLeavesNoTemporaryFile) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
         test::TempDir dir;
-        int ready[2];
-        ASSERT_EQ(::pipe(ready), 0);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            OutputFile file(dir.file("out.obj"));
-            const bool writing = file.open() && file.write("v 0 0 0\n", 8);
-            (void)!::write(ready[1], writing ? "y" : "n", 1);
-            for (;;) {
-                ::pause();
-            }
-        }
-        ::close(ready[1]);
-        char answer = 0;
-        ASSERT_EQ(::read(ready[0], &answer, 1), 1);
-        ::close(ready[0]);
-        ASSERT_EQ(answer, 'y');
+        const pid_t child = childWriting(dir, signal == SIGTERM ? SIGHUP : 0);
+        ASSERT_GT(child, 0);
         const std::vector<std::string> during = filesIn(dir.path());
         ASSERT_EQ(during.size(), 1u);
         EXPECT_EQ(during[0].rfind("out.obj.faceloom-", 0), 0u) << during[0];
         EXPECT_EQ(during[0].size(), std::string("out.obj.faceloom-XXXXXX.tmp").size());
-
-        ASSERT_EQ(::kill(child, signal), 0);
         int status = 0;
+        if (signal == SIGTERM) {
+            ASSERT_EQ(::kill(child, SIGHUP), 0);
+            ::usleep(100000);
+            EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0) << "killed by an ignored signal";
+        }
+        ASSERT_EQ(::kill(child, signal), 0);
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
         EXPECT_TRUE(filesIn(dir.path()).empty()) << signal;
@@ -317,38 +332,6 @@ TEST(OutputFileTest, FailureToFinishTheFileLeavesTheTargetAlone) {
         EXPECT_EQ(test::readFile(target), "old\n");
         EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"out.obj"});
     }
-}
-
-// A signal the process was told to ignore (SIGHUP under nohup) stays ignored while
-// the temporary file is watched; the others still remove it.
-TEST(OutputFileTest, IgnoredSignalStaysIgnored) {
-    test::TempDir dir;
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::signal(SIGHUP, SIG_IGN);
-        OutputFile file(dir.file("out.obj"));
-        const bool writing = file.open() && file.write("v 0 0 0\n", 8);
-        (void)!::write(ready[1], writing ? "y" : "n", 1);
-        for (;;) {
-            ::pause();
-        }
-    }
-    ::close(ready[1]);
-    char answer = 0;
-    ASSERT_EQ(::read(ready[0], &answer, 1), 1);
-    ::close(ready[0]);
-    ASSERT_EQ(answer, 'y');
-    ASSERT_EQ(::kill(child, SIGHUP), 0);
-    ::usleep(100000);
-    int status = 0;
-    EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0);  // still running
-    ASSERT_EQ(::kill(child, SIGTERM), 0);
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-    EXPECT_TRUE(filesIn(dir.path()).empty());
 }
 
 }  // namespace
