@@ -8,6 +8,7 @@
 #include "RefinedMesh.h"
 #include "RunMemory.h"
 #include "SmoothingOptions.h"
+#include "SurfaceRefinement.h"
 
 namespace faceloom {
 
@@ -17,11 +18,13 @@ struct RunOptions {
     SmoothingOptions smoothing;
     // Both surfaces at once when there is room for that (see checkRun).
     SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime;
+    // The last level computed when CGAL numbers its steps as that relies on (checkRun).
+    LevelPath path = LevelPath::kLastComputed;
 };
 
 // The checks before a run: the input's limits and the memory the run needs. Returns
-// the options the run takes, the surfaces' overlap set to what fits, or nothing after
-// reporting why the mesh can't be refined.
+// the options the run takes, the surfaces' overlap set to what fits and the levels'
+// path to what CGAL allows, or nothing after reporting why the mesh can't be refined.
 std::optional<RunOptions> checkRun(const ObjMesh& mesh, int steps,
                                    const SmoothingOptions& smoothing, Diagnostics& diagnostics);
 
@@ -29,10 +32,8 @@ std::optional<RunOptions> checkRun(const ObjMesh& mesh, int steps,
 // mesh to `outputPath`. Reports its phases and errors to `diagnostics`. Returns true
 // when it reported no error. Fills `times` when given.
 //
-// The texture is refined up to its last step beside the positions (on a second thread
-// when both fit at once), and the positions' block of the file is written beside the
-// texture's last step: the texture's last step, its largest by far, begins only once
-// the refined positions have left their surface.
+// The texture is refined beside the positions, on a second thread, when both fit at
+// once; then the two are paired and written.
 bool runSubdivision(const ObjMesh& mesh, const char* outputPath, const RunOptions& options,
                     Diagnostics& diagnostics, PhaseTimes* times = nullptr);
 

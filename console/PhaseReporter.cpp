@@ -19,34 +19,22 @@ double threadCpuSeconds() {
 }  // namespace
 
 void PhaseReporter::begin(const char* line, double PhaseTimes::*phase) {
-    diagnostics_->progress(line);
-    cpuBefore_ = 0;
+    diagnostics_.progress(line);
     cpuStart_ = threadCpuSeconds();
     phase_ = phase;
     start_ = std::chrono::steady_clock::now();
 }
 
-void PhaseReporter::pause() {
-    cpuBefore_ += threadCpuSeconds() - cpuStart_;
-    addWallTime(phase_, start_);
-}
-
-void PhaseReporter::continueOn(Diagnostics& diagnostics) {
-    diagnostics_ = &diagnostics;
-    cpuStart_ = threadCpuSeconds();
-    start_ = std::chrono::steady_clock::now();
-}
-
 void PhaseReporter::finish() {
-    const double seconds = cpuBefore_ + threadCpuSeconds() - cpuStart_;
+    const double seconds = threadCpuSeconds() - cpuStart_;
     char line[64];
     std::snprintf(line, sizeof line, "Finished In [%f] Second\n", seconds);
     end(line);
 }
 
 void PhaseReporter::finishSteps(int steps) {
-    diagnostics_->status("");
-    const double seconds = cpuBefore_ + threadCpuSeconds() - cpuStart_;
+    diagnostics_.status("");
+    const double seconds = threadCpuSeconds() - cpuStart_;
     char line[96];
     std::snprintf(line, sizeof line, "Finish [%d] Steps In [%f] Second\n", steps, seconds);
     end(line);
@@ -54,7 +42,7 @@ void PhaseReporter::finishSteps(int steps) {
 
 void PhaseReporter::end(const char* line) {
     addWallTime(phase_, start_);
-    diagnostics_->progress(line);
+    diagnostics_.progress(line);
 }
 
 void PhaseReporter::addWallTime(double PhaseTimes::*phase,
@@ -77,7 +65,7 @@ std::function<void(int, std::uint64_t)> PhaseReporter::stepsShown(const char* wh
         }
         char line[128];
         std::snprintf(line, sizeof line, "%s  step %d/%d  %s facets", what, step, steps, count);
-        diagnostics_->status(line);
+        diagnostics_.status(line);
     };
 }
 

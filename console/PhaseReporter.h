@@ -22,12 +22,11 @@ struct PhaseTimes {
 //
 // The processor time is the calling thread's own, not the process's: the two
 // refinements may run at once on two threads, and each line shows only its phase's
-// work. A phase may move from one thread to another: paused on the first, it goes on
-// with continueOn() on the second, and shows the work of both.
+// work. So a reporter serves the one thread that calls begin() and its finish.
 class PhaseReporter {
 public:
     PhaseReporter(Diagnostics& diagnostics, PhaseTimes* times)
-        : diagnostics_(&diagnostics), times_(times) {}
+        : diagnostics_(diagnostics), times_(times) {}
 
     // Where the wall times go (null when nowhere), for a reporter on another thread.
     PhaseTimes* times() const { return times_; }
@@ -41,11 +40,6 @@ public:
     std::function<void(int step, std::uint64_t facets)> stepsShown(const char* what, int steps);
     // Ends a refinement phase: "Finish [steps] Steps In [t] Second".
     void finishSteps(int steps);
-    // Stops the clocks of the phase begun last, on the thread that ran it so far.
-    void pause();
-    // Goes on with the paused phase on the calling thread, its lines and everything
-    // after them going to `diagnostics` from now on.
-    void continueOn(Diagnostics& diagnostics);
 
     // Runs `work` as a phase the console doesn't show: only its wall time is kept.
     template <class Work>
@@ -64,10 +58,9 @@ private:
     void addWallTime(double PhaseTimes::*phase, std::chrono::steady_clock::time_point start);
     void end(const char* line);
 
-    Diagnostics* diagnostics_;
+    Diagnostics& diagnostics_;
     PhaseTimes* times_;
-    double cpuStart_ = 0;  // the thread's processor seconds when the phase (went on) began
-    double cpuBefore_ = 0;  // what the phase took before it was paused
+    double cpuStart_ = 0;  // the thread's processor seconds when the phase began
     double PhaseTimes::*phase_ = nullptr;
     std::chrono::steady_clock::time_point start_;
 };

@@ -26,26 +26,24 @@ void refineOneStep(SurfaceMesh& surface, const RefinementRules& rules) {
     }
 }
 
-void reserveForSteps(SurfaceMesh& surface, int steps) {
-    // A step turns V vertices, E edges and F faces of C corners in all into V + E + F
-    // vertices, 2E + C edges and C four-cornered faces; it asks for room for
-    // V + E + F vertices, 8E edges and 2E faces.
-    std::size_t v = surface.number_of_vertices(), e = surface.number_of_edges();
-    std::size_t f = surface.number_of_faces(), c = 0;
+LevelSizes sizesOf(const SurfaceMesh& surface) {
+    LevelSizes sizes{surface.number_of_vertices(), surface.number_of_edges(),
+                     surface.number_of_faces(), 0};
     for (SurfaceMesh::Halfedge_index h : surface.halfedges()) {
-        c += surface.is_border(h) ? 0 : 1;
+        sizes.corners += surface.is_border(h) ? 0 : 1;
     }
-    std::size_t vertices = v, edges = e, faces = f;
+    return sizes;
+}
+
+LevelRoom roomForSteps(LevelSizes level, int steps) {
+    LevelRoom room{level.vertices, level.edges, level.facets};
     for (int i = 0; i < steps; ++i) {
-        vertices = std::max(vertices, v + e + f);
-        edges = std::max(edges, 8 * e);
-        faces = std::max(faces, 2 * e);
-        v += e + f;
-        e = 2 * e + c;
-        f = c;
-        c *= 4;
+        room.vertices = std::max(room.vertices, level.vertices + level.edges + level.facets);
+        room.edges = std::max(room.edges, 8 * level.edges);
+        room.facets = std::max(room.facets, 2 * level.edges);
+        level = level.next();
     }
-    surface.reserve(vertices, edges, faces);
+    return room;
 }
 
 }  // namespace faceloom

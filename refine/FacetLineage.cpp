@@ -48,6 +48,7 @@ FacetLineage::FacetLineage(const SurfaceMesh& surface, const ObjMesh& mesh, Corn
     }
     faceBase_.resize(mesh.faceCount() + 1);
     faceCycles_.reserve(mesh.cornerCount());
+    faceRotations_.reserve(mesh.faceCount());
 
     std::vector<std::size_t> actual;
     std::uint32_t face = 0;
@@ -81,6 +82,7 @@ FacetLineage::FacetLineage(const SurfaceMesh& surface, const ObjMesh& mesh, Corn
             faceCycles_.push_back(static_cast<std::uint32_t>(expected(c)));
         }
         faceBase_[face] = mesh.faceStarts[face];
+        faceRotations_.push_back(static_cast<std::uint32_t>(rotation));
         ++face;
     }
     faceBase_[mesh.faceCount()] = mesh.cornerCount();
@@ -90,9 +92,26 @@ void FacetLineage::invalidate() {
     valid_ = false;
     faceBase_ = {};
     faceCycles_ = {};
+    faceRotations_ = {};
     slots_ = {};
     rotations_ = {};
     corners_ = {};
+}
+
+void FacetLineage::nameNextLevel(std::vector<std::uint32_t> slots,
+                                 std::vector<std::uint8_t> rotations) {
+    if (!valid_) {
+        return;
+    }
+    slots_ = std::move(slots);
+    rotations_ = std::move(rotations);
+    corners_ = {};
+    if (!refined_) {
+        faceCycles_ = {};
+        faceRotations_ = {};
+        refined_ = true;
+    }
+    ++steps_;
 }
 
 void FacetLineage::beforeStep(const SurfaceMesh& surface) {
@@ -171,6 +190,7 @@ void FacetLineage::afterStep(const SurfaceMesh& surface) {
     corners_.swap(newCorners);
     if (!refined_) {
         faceCycles_ = {};  // only the first step needs them
+        faceRotations_ = {};
         refined_ = true;
     }
     ++steps_;

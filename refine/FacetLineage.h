@@ -29,12 +29,15 @@ struct RefinementRules;
 // corner 0 of facet k stands in CGAL's own corner cycle of the facet, the one that
 // starts at the target of the facet's halfedge().
 //
-// It relies on how CGAL 5.5 lays out one Catmull-Clark step of a Surface_mesh: the
-// old vertices stay first in their old order, then one new vertex per edge, then one
-// per facet in facet order; each new facet has four corners: one old vertex, an edge
-// vertex, its parent's facet vertex (opposite the old one) and another edge vertex.
-// Every step checks this and that the slots come out one to one; when anything
-// differs the lineage turns invalid rather than guessing.
+// The children of a step are named in one of two ways. In closed form (childSlot and
+// nameNextLevel), from where CGAL's step puts them (PqqNumbering.h), which a run checks
+// before it relies on it. Or by reading the refined surface after a step built by CGAL
+// (the steps call beforeStep and afterStep): the old vertices stay first in their old
+// order, then one new vertex per edge, then one per facet in facet order; each new
+// facet has four corners: one old vertex, an edge vertex, its parent's facet vertex
+// (opposite the old one) and another edge vertex. That reading checks this and that
+// the slots come out one to one; when anything differs the lineage turns invalid
+// rather than guessing.
 class FacetLineage {
 public:
     // Starts on a surface that was just built from `mesh`, facet k from face k (or an
@@ -53,6 +56,19 @@ public:
     std::vector<std::uint32_t> inputFaces() const;
     // Hands the corners over, leaving none.
     std::vector<std::uint32_t> releaseCorners() { return std::move(corners_); }
+
+    // The slot of the child at cycle place `place` of facet `facet` (of `corners`
+    // corners) of the current level, in closed form.
+    std::uint32_t childSlot(std::uint32_t facet, std::uint32_t place,
+                            std::uint32_t corners) const {
+        if (!refined_) {
+            return static_cast<std::uint32_t>(faceBase_[facet] +
+                                              (place + corners - faceRotations_[facet]) % corners);
+        }
+        return 4 * slots_[facet] + ((place - rotations_[facet]) & 3u);
+    }
+    // Takes the slots and rotations of the level after a step, named in closed form.
+    void nameNextLevel(std::vector<std::uint32_t> slots, std::vector<std::uint8_t> rotations);
 
 private:
     // refineSurface calls these around each step: before it, to note the surface's
@@ -77,8 +93,10 @@ private:
     // faceBase_[k]: the first-step slot of face k's child at canonical corner 0, which is
     // also where face k's canonical cycle starts in faceCycles_.
     std::vector<std::uint64_t> faceBase_;
-    // The vertex indices of the input faces' corners in canonical order.
+    // The vertex indices of the input faces' corners in canonical order, and where
+    // canonical corner 0 of each stands in CGAL's cycle of its facet.
     std::vector<std::uint32_t> faceCycles_;
+    std::vector<std::uint32_t> faceRotations_;
     std::vector<std::uint32_t> slots_;
     std::vector<std::uint8_t> rotations_;
     std::vector<std::uint32_t> corners_;

@@ -1,9 +1,10 @@
 #include "PositionSide.h"
 
 #include <string>
+#include <utility>
 
+#include "LastLevel.h"
 #include "SurfaceHandOver.h"
-#include "SurfaceRefinement.h"
 #include "TextureLayout.h"
 #include "UvSmoothing.h"
 
@@ -20,10 +21,22 @@ void PositionSide::build(const ObjMesh& mesh, PhaseReporter& phases, Diagnostics
     lineage.emplace(surface, built.faces(mesh), CornerSide::kPosition);
 }
 
-void PositionSide::refine(int steps, const SmoothingOptions& smoothing, PhaseReporter& phases) {
+void PositionSide::refine(int steps, const SmoothingOptions& smoothing, LevelPath levels,
+                          PhaseReporter& phases, RefinedMesh& mesh) {
+    path = levels;
     phases.begin("Begin To Subdividing Mesh\n", &PhaseTimes::refinePositions);
-    refineSurface(surface, *lineage, positionRules(smoothing), {1, steps, steps},
-                  phases.stepsShown("Refining positions", steps));
+    const RefinementRules rules = positionRules(smoothing);
+    const StepsShown shown = phases.stepsShown("Refining positions", steps);
+    if (path == LevelPath::kAllBuilt) {
+        refineSurface(surface, *lineage, rules, {1, steps, steps}, shown);
+    } else {
+        refineToLevelBeforeLast(surface, *lineage, rules, steps, shown);
+        if (shown) {
+            shown(steps, surface.number_of_faces());
+        }
+        computeLastPositions(surface, rules, *lineage, mesh);
+        surface = SurfaceMesh();
+    }
     phases.finishSteps(steps);
 }
 
@@ -32,27 +45,29 @@ RefinedPositions PositionSide::handOver(const ObjMesh& faces, bool withTexture,
                                         Diagnostics& diagnostics, RefinedMesh& mesh) {
     RefinedPositions result;
     if (!built.built) {
+        mesh = RefinedMesh{};
         return result;
     }
     phases.quietly(&PhaseTimes::handOver, [&] {
-        if (!takePositions(surface, *lineage, mesh)) {
-            diagnostics.error("ERROR : The refined facets of [" + faces.sourcePath +
-                              "] could not be traced to their faces: nothing written");
-            built.built = false;
-            result.clean = false;
+        if (path == LevelPath::kLastComputed || takePositions(surface, *lineage, mesh)) {
+            // A valid lineage names every facet by the face it comes from.
+            if (withTexture) {
+                takeTexturedFacets(texturedFaces(faces), *lineage, mesh);
+            }
+            if (faces.hasLabels() && !takeMaterials(faces, *lineage, mesh)) {
+                diagnostics.error(
+                    "ERROR : Materials dropped, the refined facets could not be traced to "
+                    "their faces [" +
+                    std::string(outputName) + "]");
+                result.clean = false;
+            }
+            result.lineage = std::move(lineage);
             return;
         }
-        if (withTexture) {
-            result.pairing.emplace(*lineage);
-            takeTexturedFacets(texturedFaces(faces), *lineage, mesh);
-        }
-        if (faces.hasLabels() && !takeMaterials(faces, *lineage, mesh)) {
-            diagnostics.error(
-                "ERROR : Materials dropped, the refined facets could not be traced to their "
-                "faces [" +
-                std::string(outputName) + "]");
-            result.clean = false;
-        }
+        diagnostics.error("ERROR : The refined facets of [" + faces.sourcePath +
+                          "] could not be traced to their faces: nothing written");
+        built.built = false;
+        result.clean = false;
     });
     return result;
 }

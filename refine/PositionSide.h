@@ -4,19 +4,19 @@
 
 #include "Diagnostics.h"
 #include "FacetLineage.h"
-#include "FacetPairing.h"
 #include "ObjMesh.h"
 #include "PhaseReporter.h"
 #include "RefinedMesh.h"
 #include "RepairingBuild.h"
 #include "SmoothingOptions.h"
 #include "SurfaceMesh.h"
+#include "SurfaceRefinement.h"
 
 namespace faceloom {
 
 // What the position side leaves for the rest of the run once its surface is gone.
 struct RefinedPositions {
-    std::optional<FacetPairing> pairing;  // when there is a texture to pair with
+    std::optional<FacetLineage> lineage;  // the refined facets' names, to pair the texture by
     bool clean = true;                    // false when it reported an error
 };
 
@@ -26,14 +26,17 @@ struct PositionSide {
     SurfaceMesh surface;
     BuiltSurface built;
     std::optional<FacetLineage> lineage;
+    LevelPath path = LevelPath::kAllBuilt;
 
     // Builds the position surface of `mesh`, repairing what must be repaired, and
     // copies it index for index into `surface`; the built polyhedron is released at
     // once. A mesh that didn't build leaves the surface empty.
     void build(const ObjMesh& mesh, PhaseReporter& phases, Diagnostics& diagnostics);
-    // Refines the surface by `steps` steps.
-    void refine(int steps, const SmoothingOptions& smoothing, PhaseReporter& phases);
-    // Hands the refined surface over into `mesh` (when it was built), with what each
+    // Refines the surface by `steps` steps along `path`; a computed last level goes
+    // straight into `mesh` (its positions and facet corners).
+    void refine(int steps, const SmoothingOptions& smoothing, LevelPath path,
+                PhaseReporter& phases, RefinedMesh& mesh);
+    // Hands the refinement over into `mesh` (when the surface was built), with what each
     // refined facet takes from its face (`faces`, those the surface was built from):
     // texture or none, material, object and group. `outputName` names the output in
     // messages.

@@ -9,6 +9,10 @@
 
 namespace faceloom {
 
+// How a refinement makes its levels: the last one computed from the level before it
+// (LastLevel.h), which needs stepNumberingHolds(), or every one built by CGAL's step.
+enum class LevelPath { kLastComputed, kAllBuilt };
+
 // Which steps of a refinement of `total` steps to run: `first` to `last`, from 1.
 struct StepRange {
     int first;
@@ -16,14 +20,23 @@ struct StepRange {
     int total;
 };
 
-// Refines `surface` in place by the Catmull-Clark steps of `range`, while `lineage`
-// names every new facet by its descent, so that two surfaces refined this way can be
-// paired facet for facet. Room for all `range.total` steps is reserved before the
-// first: the arrays then never move, and their pages are faulted in once.
-// `shown`, when given, is told before each step its number (from 1) and the facets
-// so far.
+// `shown`, when given, is told before each step its number (from 1) and the facets so
+// far.
 using StepsShown = std::function<void(int step, std::uint64_t facets)>;
+
+// Refines `surface` in place by the Catmull-Clark steps of `range`, each built by
+// CGAL's step, while `lineage` names every new facet by reading it, so that two
+// surfaces refined this way can be paired facet for facet. Room for all `range.total`
+// steps is reserved before the first.
 void refineSurface(SurfaceMesh& surface, FacetLineage& lineage, const RefinementRules& rules,
                    StepRange range, const StepsShown& shown = {});
+
+// Refines `surface` in place to the level before the last of `steps` steps, for the
+// last to be computed (LastLevel.h): the first level built at once (FirstLevel.h), the
+// others by CGAL's step, `lineage` naming the facets in closed form (PqqNumbering.h).
+// Shows every step but the last. Needs stepNumberingHolds().
+void refineToLevelBeforeLast(SurfaceMesh& surface, FacetLineage& lineage,
+                             const RefinementRules& rules, int steps,
+                             const StepsShown& shown = {});
 
 }  // namespace faceloom

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "FacetPairing.h"
 #include "SurfaceHandOver.h"
-#include "SurfaceRefinement.h"
 #include "UntexturedFacets.h"
 #include "UvSmoothing.h"
 
@@ -23,37 +23,40 @@ void TextureSide::build(const ObjMesh& faces, const SmoothingOptions& smoothing,
     lineage.emplace(surface, layout.faces(faces), CornerSide::kTexture);
 }
 
-void TextureSide::refineAllButLast(int steps, PhaseReporter& phases) {
-    if (steps > 1) {
-        phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
-        refineSurface(surface, *lineage, rules, {1, steps - 1, steps},
-                      phases.stepsShown("Refining texture", steps));
-        phases.pause();
+void TextureSide::refine(int steps, LevelPath levels, PhaseReporter& phases) {
+    path = levels;
+    phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
+    const StepsShown shown = phases.stepsShown("Refining texture", steps);
+    if (path == LevelPath::kAllBuilt) {
+        refineSurface(surface, *lineage, rules, {1, steps, steps}, shown);
+    } else {
+        refineToLevelBeforeLast(surface, *lineage, rules, steps, shown);
+        if (shown) {
+            shown(steps, surface.number_of_faces());
+        }
+        computeLastTexture(surface, rules, *lineage, lastLevel);
+        surface = SurfaceMesh();
     }
-}
-
-void TextureSide::refineLast(int steps, PhaseReporter& phases) {
-    if (steps == 1) {
-        phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
-    }
-    refineSurface(surface, *lineage, rules, {steps, steps, steps},
-                  phases.stepsShown("Refining texture", steps));
     phases.finishSteps(steps);
 }
 
-bool TextureSide::pair(const std::optional<FacetPairing>& pairing, bool hasOutput,
-                       const char* outputName, PhaseReporter& phases, Diagnostics& diagnostics,
-                       RefinedMesh& mesh) {
+bool TextureSide::pair(const RefinedPositions& positions, bool hasOutput, const char* outputName,
+                       PhaseReporter& phases, Diagnostics& diagnostics, RefinedMesh& mesh) {
     if (!hasOutput) {
         return layout.built;  // the builder said why it didn't build
     }
-    const bool paired = layout.built && phases.quietly(&PhaseTimes::handOver, [&] {
-        if (!takeTexture(surface, *lineage, *pairing, mesh)) {
-            return false;
-        }
-        keepTextureOfTexturedFacets(mesh);
-        return true;
-    });
+    const bool paired = layout.built && positions.lineage &&
+                        phases.quietly(&PhaseTimes::handOver, [&] {
+                            const bool taken =
+                                path == LevelPath::kLastComputed
+                                    ? pairLastLevel(*positions.lineage, lastLevel, mesh)
+                                    : takeTexture(surface, *lineage,
+                                                  FacetPairing(*positions.lineage), mesh);
+                            if (taken) {
+                                keepTextureOfTexturedFacets(mesh);
+                            }
+                            return taken;
+                        });
     if (!paired) {
         // Written without texture rather than with texture indices that name nothing.
         diagnostics.error(

@@ -4,14 +4,16 @@
 
 #include "Diagnostics.h"
 #include "FacetLineage.h"
-#include "FacetPairing.h"
+#include "LastLevel.h"
 #include "ObjMesh.h"
 #include "PhaseReporter.h"
+#include "PositionSide.h"
 #include "RefinedMesh.h"
 #include "RefinementRules.h"
 #include "RepairingBuild.h"
 #include "SmoothingOptions.h"
 #include "SurfaceMesh.h"
+#include "SurfaceRefinement.h"
 
 namespace faceloom {
 
@@ -22,21 +24,21 @@ struct TextureSide {
     BuiltSurface layout;
     RefinementRules rules;
     std::optional<FacetLineage> lineage;
+    LevelPath path = LevelPath::kAllBuilt;
+    TextureBySlot lastLevel;  // the computed last level, until it is paired
 
     // Builds the layout as a polyhedron, reads its smoothing rules off it, and copies
     // it index for index into `surface`; the polyhedron is released at once. A layout
     // that didn't build leaves the surface empty.
     void build(const ObjMesh& faces, const SmoothingOptions& smoothing, PhaseReporter& phases,
                Diagnostics& diagnostics);
-    // Refines the layout by all its `steps` steps but the last, then by the last: the
-    // step that makes it four times larger. The console shows both as one phase, paused
-    // in between (see PhaseReporter::pause).
-    void refineAllButLast(int steps, PhaseReporter& phases);
-    void refineLast(int steps, PhaseReporter& phases);
+    // Refines the layout by `steps` steps along `path`; a computed last level is kept in
+    // `lastLevel` and the surface released.
+    void refine(int steps, LevelPath levels, PhaseReporter& phases);
     // Pairs the refined layout with the refined positions in `mesh` (when `hasOutput`);
     // false when the layout could not be built or paired, which it reports.
     // `outputName` names the output in messages.
-    bool pair(const std::optional<FacetPairing>& pairing, bool hasOutput, const char* outputName,
+    bool pair(const RefinedPositions& positions, bool hasOutput, const char* outputName,
               PhaseReporter& phases, Diagnostics& diagnostics, RefinedMesh& mesh);
 };
 

@@ -1,0 +1,58 @@
+#include "PqqNumbering.h"
+
+namespace faceloom {
+
+std::uint32_t ParentFacet::lead() const {
+    std::uint32_t lead = 0;
+    for (std::uint32_t i = 1; i < corners(); ++i) {
+        if (static_cast<std::size_t>(entering[i]) > static_cast<std::size_t>(entering[lead])) {
+            lead = i;
+        }
+    }
+    return lead;
+}
+
+std::uint32_t ParentFacet::child(std::uint32_t i) const {
+    const std::uint32_t k = corners();
+    const std::uint32_t j = (i + k - lead()) % k;  // counted from the lead
+    switch (j) {
+        case 0:
+            return firstNew + k - 2;
+        case 1:
+            return firstNew;
+        case 2:
+            return facet;
+        default:
+            return firstNew + j - 2;
+    }
+}
+
+std::uint8_t ParentFacet::childRotation(std::uint32_t i) const {
+    const std::uint32_t k = corners();
+    return (i + k - lead()) % k <= 1 ? 1 : 2;
+}
+
+void readParent(const SurfaceMesh& surface, SurfaceMesh::Face_index f, std::uint32_t firstNew,
+                ParentFacet& parent) {
+    parent.facet = static_cast<std::uint32_t>(f);
+    parent.firstNew = firstNew;
+    parent.entering.clear();
+    const SurfaceMesh::Halfedge_index first = surface.halfedge(f);
+    SurfaceMesh::Halfedge_index h = first;
+    do {
+        parent.entering.push_back(h);
+        h = surface.next(h);
+    } while (h != first);
+}
+
+ChildRoles childRoles(const SurfaceMesh& surface, const ParentFacet& parent, std::uint32_t i) {
+    const std::uint32_t vertices = static_cast<std::uint32_t>(surface.number_of_vertices());
+    const std::uint32_t edges = static_cast<std::uint32_t>(surface.number_of_edges());
+    const std::uint32_t next = (i + 1) % parent.corners();
+    return {static_cast<std::uint32_t>(surface.target(parent.entering[i])),
+            vertices + static_cast<std::uint32_t>(surface.edge(parent.entering[next])),
+            vertices + edges + parent.facet,
+            vertices + static_cast<std::uint32_t>(surface.edge(parent.entering[i]))};
+}
+
+}  // namespace faceloom
