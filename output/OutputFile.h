@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "ByteSink.h"
@@ -54,6 +55,9 @@ private:
     int directory_ = -1;     // the target's directory; -1 when writing directly
     int fd_ = -1;
     bool failed_ = false;
+    std::uint64_t written_ = 0;      // bytes written so far
+    std::uint64_t writtenBack_ = 0;  // of those, what the disk was asked to start on
+    static constexpr std::uint64_t kWriteBackChunk = std::uint64_t{8} << 20;
     int error_ = 0;
 };
 

@@ -27,7 +27,7 @@ std::size_t uniquePlace(CornerAt cornerAt, std::size_t count, std::size_t id) {
 }
 
 // Whether the slots name each of 0 .. slots.size() - 1 once.
-bool oneToOne(const std::vector<std::uint32_t>& slots) {
+bool oneToOne(const FilledLater<std::uint32_t>& slots) {
     std::vector<bool> taken(slots.size());
     for (const std::uint32_t slot : slots) {
         if (slot >= slots.size() || taken[slot]) {
@@ -98,8 +98,8 @@ void FacetLineage::invalidate() {
     corners_ = {};
 }
 
-void FacetLineage::nameNextLevel(std::vector<std::uint32_t> slots,
-                                 std::vector<std::uint8_t> rotations) {
+void FacetLineage::nameNextLevel(FilledLater<std::uint32_t> slots,
+                                 FilledLater<std::uint8_t> rotations) {
     if (!valid_) {
         return;
     }
@@ -132,9 +132,9 @@ void FacetLineage::afterStep(const SurfaceMesh& surface) {
         invalidate();
         return;
     }
-    std::vector<std::uint32_t> newSlots(newFacets);
-    std::vector<std::uint8_t> newRotations(newFacets);
-    std::vector<std::uint32_t> newCorners(4 * newFacets);
+    FilledLater<std::uint32_t> newSlots(newFacets);
+    FilledLater<std::uint8_t> newRotations(newFacets);
+    FilledLater<std::uint32_t> newCorners(4 * newFacets);
     const auto isEdgeVertex = [&](std::size_t id) {
         return id >= oldVertices_ && id < firstFacetVertex;
     };
@@ -196,10 +196,10 @@ void FacetLineage::afterStep(const SurfaceMesh& surface) {
     ++steps_;
 }
 
-bool FacetLineage::placeFirstStepChildren(const std::vector<std::uint32_t>& corners,
-                                          const std::vector<std::uint8_t>& rotations,
+bool FacetLineage::placeFirstStepChildren(const FilledLater<std::uint32_t>& corners,
+                                          const FilledLater<std::uint8_t>& rotations,
                                           std::size_t firstFacetVertex,
-                                          std::vector<std::uint32_t>& slots) const {
+                                          FilledLater<std::uint32_t>& slots) const {
     // A face of n corners has n children, one at each of its corners. Looking each
     // child's old vertex up in its parent's cycle would cost n per child, n * n per
     // face; instead the children are grouped by parent, and each parent's cycle is

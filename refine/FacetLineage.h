@@ -6,6 +6,7 @@
 
 #include "MeshTopology.h"
 #include "ObjMesh.h"
+#include "FilledLater.h"
 #include "SurfaceMesh.h"
 
 namespace faceloom {
@@ -46,16 +47,16 @@ public:
 
     bool valid() const { return valid_; }
     // Per facet, in the surface's facet order, once refined at least one step:
-    const std::vector<std::uint32_t>& slots() const { return slots_; }
-    const std::vector<std::uint8_t>& rotations() const { return rotations_; }
+    const FilledLater<std::uint32_t>& slots() const { return slots_; }
+    const FilledLater<std::uint8_t>& rotations() const { return rotations_; }
     // ...and the 0-based vertex indices of its four corners, in CGAL's cycle (four
     // entries per facet). Read while naming the facets, they spare the hand-over
     // another walk over the surface.
-    const std::vector<std::uint32_t>& corners() const { return corners_; }
+    const FilledLater<std::uint32_t>& corners() const { return corners_; }
     // Per facet, in facet order: the input face it descends from.
     std::vector<std::uint32_t> inputFaces() const;
     // Hands the corners over, leaving none.
-    std::vector<std::uint32_t> releaseCorners() { return std::move(corners_); }
+    FilledLater<std::uint32_t> releaseCorners() { return std::move(corners_); }
 
     // The slot of the child at cycle place `place` of facet `facet` (of `corners`
     // corners) of the current level, in closed form.
@@ -68,7 +69,7 @@ public:
         return 4 * slots_[facet] + ((place - rotations_[facet]) & 3u);
     }
     // Takes the slots and rotations of the level after a step, named in closed form.
-    void nameNextLevel(std::vector<std::uint32_t> slots, std::vector<std::uint8_t> rotations);
+    void nameNextLevel(FilledLater<std::uint32_t> slots, FilledLater<std::uint8_t> rotations);
 
 private:
     // refineSurface calls these around each step: before it, to note the surface's
@@ -80,10 +81,10 @@ private:
     // Gives each child of the first step (its corners and rotation as afterStep read
     // them) its slot, in time linear in the faces' corners. False when a child's old
     // vertex is absent from its parent's cycle or stands in it twice.
-    bool placeFirstStepChildren(const std::vector<std::uint32_t>& corners,
-                                const std::vector<std::uint8_t>& rotations,
+    bool placeFirstStepChildren(const FilledLater<std::uint32_t>& corners,
+                                const FilledLater<std::uint8_t>& rotations,
                                 std::size_t firstFacetVertex,
-                                std::vector<std::uint32_t>& slots) const;
+                                FilledLater<std::uint32_t>& slots) const;
 
     bool valid_ = true;
     bool refined_ = false;
@@ -97,9 +98,9 @@ private:
     // canonical corner 0 of each stands in CGAL's cycle of its facet.
     std::vector<std::uint32_t> faceCycles_;
     std::vector<std::uint32_t> faceRotations_;
-    std::vector<std::uint32_t> slots_;
-    std::vector<std::uint8_t> rotations_;
-    std::vector<std::uint32_t> corners_;
+    FilledLater<std::uint32_t> slots_;
+    FilledLater<std::uint8_t> rotations_;
+    FilledLater<std::uint32_t> corners_;
 };
 
 }  // namespace faceloom

@@ -13,7 +13,7 @@ FacetPairing::FacetPairing(const FacetLineage& positions) {
     for (std::size_t p = 0; p < slots.size(); ++p) {
         facetAtSlot_[slots[p]] = static_cast<std::uint32_t>(p);
     }
-    rotations_ = positions.rotations();
+    rotations_.assign(positions.rotations().begin(), positions.rotations().end());
 }
 
 }  // namespace faceloom

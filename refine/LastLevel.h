@@ -25,8 +25,8 @@ void computeLastPositions(SurfaceMesh& surface, const RefinementRules& rules,
 // the facet that holds it, by role (old corner, next edge point, facet point, previous
 // edge point), for the position facet of the same slot to take.
 struct TextureBySlot {
-    std::vector<vec2<float>> uvs;
-    std::vector<std::uint32_t> roles;  // four per slot
+    FilledLater<Point2f> uvs;
+    FilledLater<std::uint32_t> roles;  // four per slot
 };
 void computeLastTexture(SurfaceMesh& surface, const RefinementRules& rules,
                         const FacetLineage& lineage, TextureBySlot& texture);

@@ -6,19 +6,27 @@
 
 #include "Material.h"
 #include "ObjectGroup.h"
-#include "Vec.h"
+#include "FilledLater.h"
 
 namespace faceloom {
+
+// The coordinates of a refined vertex, left unset until the refinement writes them.
+struct Point3f {
+    float x, y, z;
+};
+struct Point2f {
+    float x, y;
+};
 
 // The refined mesh as the writer takes it: the vertices of the refined position
 // surface, those of the refined texture surface, and four corners per refined facet
 // (all refined facets are quadrilaterals), each naming a position and, when textured,
 // the texture coordinate over it. Indices are 0-based here; the file's are 1-based.
 struct RefinedMesh {
-    std::vector<vec3<float>> positions;
-    std::vector<vec2<float>> uvs;
-    std::vector<std::uint32_t> positionCorners;
-    std::vector<std::uint32_t> textureCorners;  // as many as positionCorners when textured
+    FilledLater<Point3f> positions;
+    FilledLater<Point2f> uvs;
+    FilledLater<std::uint32_t> positionCorners;
+    FilledLater<std::uint32_t> textureCorners;  // as many as positionCorners when textured
     // Without texture the facets are written with position indices alone, and no
     // "vt" lines.
     bool textured = false;

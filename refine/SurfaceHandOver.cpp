@@ -83,7 +83,7 @@ void takeTexturedFacets(const std::vector<bool>& textured, const FacetLineage& l
     }
 }
 
-bool allFinite(const std::vector<vec3<float>>& points) {
+bool allFinite(const FilledLater<Point3f>& points) {
     for (const auto& p : points) {
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
             return false;
@@ -92,7 +92,7 @@ bool allFinite(const std::vector<vec3<float>>& points) {
     return true;
 }
 
-bool allFinite(const std::vector<vec2<float>>& points) {
+bool allFinite(const FilledLater<Point2f>& points) {
     for (const auto& t : points) {
         if (!std::isfinite(t.x) || !std::isfinite(t.y)) {
             return false;

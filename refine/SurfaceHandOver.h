@@ -41,8 +41,8 @@ void takeTexturedFacets(const std::vector<bool>& textured, const FacetLineage& l
 // Whether every coordinate is finite. Single-precision arithmetic overflows when
 // refining coordinates near float's limit (about 1e37 and up), and a file must never
 // carry the result.
-bool allFinite(const std::vector<vec3<float>>& points);
-bool allFinite(const std::vector<vec2<float>>& points);
+bool allFinite(const FilledLater<Point3f>& points);
+bool allFinite(const FilledLater<Point2f>& points);
 // The refusal when the refined `part` ("positions", "texture coordinates") of the
 // file at `sourcePath` overflowed.
 std::string overflowError(const char* part, const std::string& sourcePath);

@@ -17,8 +17,8 @@ void nameChildren(const SurfaceMesh& surface, FacetLineage& lineage) {
         return;
     }
     const std::size_t children = sizesOf(surface).corners;
-    std::vector<std::uint32_t> slots(children);
-    std::vector<std::uint8_t> rotations(children);
+    FilledLater<std::uint32_t> slots(children);
+    FilledLater<std::uint8_t> rotations(children);
     forEachChild(surface, [&](const ParentFacet& parent, std::uint32_t place) {
         const std::uint32_t child = parent.child(place);
         slots[child] = lineage.childSlot(parent.facet, place, parent.corners());
