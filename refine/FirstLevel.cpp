@@ -64,7 +64,7 @@ void linkBorders(const SurfaceMesh& surface, const SplitHalves& halves, SurfaceM
 // at their halfedges.
 void linkChildren(const SurfaceMesh& surface, const ParentFacet& parent, Index base,
                   const SplitHalves& halves, SurfaceMesh& level) {
-    const Index k = parent.corners(), lead = parent.lead();
+    const Index k = parent.corners(), lead = parent.lead;
     const Index vertices = surface.number_of_vertices(), edges = surface.number_of_edges();
     const SurfaceMesh::Vertex_index center(static_cast<Index>(vertices + edges + parent.facet));
     const Spokes spokes{base, k};

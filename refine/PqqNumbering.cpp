@@ -2,19 +2,9 @@
 
 namespace faceloom {
 
-std::uint32_t ParentFacet::lead() const {
-    std::uint32_t lead = 0;
-    for (std::uint32_t i = 1; i < corners(); ++i) {
-        if (static_cast<std::size_t>(entering[i]) > static_cast<std::size_t>(entering[lead])) {
-            lead = i;
-        }
-    }
-    return lead;
-}
-
 std::uint32_t ParentFacet::child(std::uint32_t i) const {
     const std::uint32_t k = corners();
-    const std::uint32_t j = (i + k - lead()) % k;  // counted from the lead
+    const std::uint32_t j = (i + k - lead) % k;  // counted from the lead
     switch (j) {
         case 0:
             return firstNew + k - 2;
@@ -29,7 +19,7 @@ std::uint32_t ParentFacet::child(std::uint32_t i) const {
 
 std::uint8_t ParentFacet::childRotation(std::uint32_t i) const {
     const std::uint32_t k = corners();
-    return (i + k - lead()) % k <= 1 ? 1 : 2;
+    return (i + k - lead) % k <= 1 ? 1 : 2;
 }
 
 void readParent(const SurfaceMesh& surface, SurfaceMesh::Face_index f, std::uint32_t firstNew,
@@ -39,7 +29,12 @@ void readParent(const SurfaceMesh& surface, SurfaceMesh::Face_index f, std::uint
     parent.entering.clear();
     const SurfaceMesh::Halfedge_index first = surface.halfedge(f);
     SurfaceMesh::Halfedge_index h = first;
+    parent.lead = 0;
     do {
+        if (!parent.entering.empty() &&
+            static_cast<std::size_t>(h) > static_cast<std::size_t>(parent.entering[parent.lead])) {
+            parent.lead = parent.corners();
+        }
         parent.entering.push_back(h);
         h = surface.next(h);
     } while (h != first);

@@ -39,10 +39,9 @@ struct ParentFacet {
     std::uint32_t facet = 0;
     std::uint32_t firstNew = 0;  // D: the number of its first new child
     std::vector<SurfaceMesh::Halfedge_index> entering;
+    std::uint32_t lead = 0;  // the place of the lead corner in the cycle
 
     std::uint32_t corners() const { return static_cast<std::uint32_t>(entering.size()); }
-    // The place of the lead corner in the cycle.
-    std::uint32_t lead() const;
     // The number of the child at cycle place i.
     std::uint32_t child(std::uint32_t i) const;
     // Where that child's old corner stands in its own cycle: 1 or 2.
