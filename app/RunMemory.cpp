@@ -3,59 +3,61 @@
 #include <algorithm>
 #include <sstream>
 
+#include "CatmullClarkStep.h"
 #include "MeshTopology.h"
 
 namespace faceloom {
 
 namespace {
 
-// Every constant the estimate is made of. The record, hand-over and writer entries
-// are the sizes of their arrays. The surface and unused-vertex entries were fitted
-// (least squares, no negative entries) to the peaks of the Release binary: VmHWM and
-// VmPeak printed from /proc/self/status at exit by a small LD_PRELOAD library, with
-// every other entry of the table subtracted, over separate triangles, grids of quads
-// with and without texture, a textured torus and grids with a million unused
-// vertices, refined by 1 to 3 steps to 10 K to 4.8 M facets; 20 % was then added.
-// After any change to the refinement (the surface type, what it keeps across a step,
-// threads, whose stacks and allocator arenas count as address space), measure again
-// the same way: tests/MemoryBudgetTest.cpp fails when the estimate falls below a
-// measured peak or far above it. Not counted: the positions and texture coordinates
-// the builders add when they repair a file (a small part of the corners, in practice).
+// Every constant the estimate is made of. The record, hand-over and writer entries are
+// the sizes of their arrays. The surface entries were fitted to the peaks of the Release
+// binary, refining in-process with each way of refining forced: VmHWM and VmPeak from
+// /proc/self/status at exit, every other entry of the table subtracted, over separate
+// triangles, grids of quads with and without texture, a grid with a texture island per
+// face, textured tori and a grid with 150,000 unused vertices, refined by 1 to 5 steps
+// to 20 K to 17 M facets; the base is what made every measured peak fit, and 10 % was
+// added to the rest. After any change to what the refinement holds, measure again the
+// same way: tests/MemoryTest.cpp fails when the estimate falls below a measured peak or
+// far above it. Not counted: the positions and texture coordinates the builders add
+// when they repair a file (a small part of the corners, in practice).
 struct MemoryTable {
-    // The input record, per "v", "vt", face corner and face.
+    // The program, its libraries, stacks and the allocator's own room.
+    Cost base{12u << 20, 24u << 20};
+    // The second threads (the texture side, the pairing, the writer's formatting): their
+    // stacks and the allocator's arenas for them.
+    Cost threads{1u << 20, 136u << 20};
+    // The input record, per "v", "vt", face corner and face, and again for the texture
+    // layout made from it.
     Cost recordPosition{12, 12};
     Cost recordUv{8, 8};
     Cost recordCorner{8, 8};
     Cost recordFace{16, 16};    // its form and corner count, and where its corners start
     Cost recordMaterial{4, 4};  // per face, when the file uses materials
-    // A vertex or texture coordinate no face uses: carried through every step and
-    // written, but never refined, so it costs the same at any number of steps.
-    // (Resident refitted once large blocks were no longer advised to use huge pages,
-    // which had made every peak a little higher.)
-    Cost unusedVertex{100, 115};
-    // One refined surface (the positions, or the texture layout) at the peak of its
-    // last step (the resident rows, and the base, refitted to the sweep of
-    // MemoryBudgetTest once the refinement ran on a Surface_mesh copy, which holds
-    // less than the Polyhedron_3 the rest was measured on): per refined vertex, per edge the last
-    // step refines, per refined facet. It reserves room for the step's new items and copies its
-    // arrays there, and the refinement and the facet lineage keep tables beside it.
-    Cost surfaceVertex{60, 230};
-    Cost surfaceEdge{0, 560};
-    Cost surfaceFacet{90, 0};
-    // The refined mesh handed to the writer: per refined position, texture coordinate
-    // and facet (four corner indices per side, the pairing of the two sides, and the
-    // facet's material).
-    Cost handOverPosition{12, 12};
-    Cost handOverUv{8, 8};
-    Cost handOverFacetCorners{16, 16};
-    Cost handOverPairing{5, 5};
-    Cost handOverMaterial{16, 16};  // the facet's material, its face, and its place in its group
+    // A vertex or texture coordinate no face uses: carried through every level and
+    // written, but never refined.
+    Cost unusedVertex{24, 48};
+    // One side's surface at the level before the last, per vertex, edge and facet, with
+    // what computing the last level from it keeps beside it (its face points); as
+    // address space, of the room reserved in it for the steps that built it.
+    Cost surfaceVertex{97, 97};
+    Cost surfaceEdge{0, 5};
+    Cost surfaceFacet{27, 62};
+    // The last level, per point of a side and per facet: positions, and texture
+    // coordinates; each facet's position corners with its slot and rotation, the texture
+    // corners filed by slot, and those over the position corners.
+    Cost lastPosition{12, 12};
+    Cost lastUv{8, 8};
+    Cost positionFacet{21, 21};
+    Cost textureFacetBySlot{16, 16};
+    Cost textureCorners{16, 16};
+    Cost facetLabels{16, 16};  // the facet's material, its face, and its place in its group
     // The writer's line buffer, and the two chunks it formats on two threads.
     Cost writerBuffer{2u << 20, 5u << 20};
-    // A second thread refining the texture: its stack and its allocator arena.
-    Cost secondThread{1u << 20, 72u << 20};
 };
 constexpr MemoryTable kTable;
+// The lines the writer formats on one thread (see MergedObjWriter.cpp).
+constexpr std::uint64_t kChunkLines = std::uint64_t{1} << 13;
 
 MemoryAmounts larger(const MemoryAmounts& a, const MemoryAmounts& b) {
     return {std::max(a.resident, b.resident), std::max(a.addressSpace, b.addressSpace)};
@@ -79,39 +81,53 @@ SideCounts countSide(const ObjMesh& mesh, CornerSide side) {
     return counts;
 }
 
-// The sizes of a surface along its refinement. One Catmull-Clark step adds a vertex
-// per edge and per facet, splits every edge in two and adds one edge per corner, and
-// turns every corner into a four-sided facet.
-struct Level {
-    std::uint64_t vertices, edges, facets, corners;
-    Level next() const {
-        return {vertices + edges + facets, 2 * edges + corners, corners, 4 * corners};
+// One side at the level before the last of `steps` steps, and the room its surface
+// keeps: the first level's own, and what CGAL's steps after it ask for.
+struct SideLevels {
+    LevelSizes beforeLast;
+    LevelRoom room;
+    std::uint64_t lastPoints() const {
+        return beforeLast.vertices + beforeLast.edges + beforeLast.facets;
     }
+    std::uint64_t lastFacets() const { return beforeLast.corners; }
 };
 
-// One side's refined surface at the peak of its last step; `refinedVertices` gets its
-// vertex count after the last step.
-MemoryAmounts surfaceMemory(const ObjMesh& mesh, const SideCounts& side, int steps,
-                            std::uint64_t& refinedVertices) {
-    Level level{side.usedVertices, side.edges, mesh.faceCount(), mesh.cornerCount()};
-    for (int step = 1; step < steps; ++step) {
-        level = level.next();
+SideLevels sideLevels(const ObjMesh& mesh, const SideCounts& side, int steps) {
+    const LevelSizes built{side.usedVertices, side.edges, mesh.faceCount(), mesh.cornerCount()};
+    SideLevels levels{built, {built.vertices, built.edges, built.facets}};
+    if (steps >= 2) {
+        levels.room = roomForSteps(built.next(), steps - 2);
     }
-    const Level last = level.next();
-    refinedVertices = last.vertices;
+    for (int step = 1; step < steps; ++step) {
+        levels.beforeLast = levels.beforeLast.next();
+    }
+    return levels;
+}
+
+// A side's surface at the level before the last: resident what it holds, address space
+// what it keeps room for.
+MemoryAmounts surfaceMemory(const SideLevels& levels) {
     MemoryAmounts need;
-    charge(need, last.vertices, kTable.surfaceVertex);
-    charge(need, level.edges, kTable.surfaceEdge);
-    charge(need, last.facets, kTable.surfaceFacet);
+    need.resident = levels.beforeLast.vertices * kTable.surfaceVertex.resident +
+                    levels.beforeLast.edges * kTable.surfaceEdge.resident +
+                    levels.beforeLast.facets * kTable.surfaceFacet.resident;
+    need.addressSpace = levels.room.vertices * kTable.surfaceVertex.address +
+                        levels.room.edges * kTable.surfaceEdge.address +
+                        levels.room.facets * kTable.surfaceFacet.address;
     return need;
 }
 
-// One side's surface as built, before any step: its vertices and facets, at what a
-// refined one costs per vertex and facet (more than a surface holds between steps).
-MemoryAmounts builtSurfaceMemory(const ObjMesh& mesh, const SideCounts& side) {
+MemoryAmounts sum(MemoryAmounts a, const MemoryAmounts& b) {
+    a.resident += b.resident;
+    a.addressSpace += b.addressSpace;
+    return a;
+}
+
+// What a side's computed last level holds once made.
+MemoryAmounts lastLevelMemory(const SideLevels& levels, bool texture) {
     MemoryAmounts need;
-    charge(need, side.usedVertices, kTable.surfaceVertex);
-    charge(need, mesh.faceCount(), kTable.surfaceFacet);
+    charge(need, levels.lastPoints(), texture ? kTable.lastUv : kTable.lastPosition);
+    charge(need, levels.lastFacets(), texture ? kTable.textureFacetBySlot : kTable.positionFacet);
     return need;
 }
 
@@ -126,58 +142,48 @@ RunMemory::RunMemory(const ObjMesh& mesh)
 
 MemoryAmounts RunMemory::estimate(int steps, SurfaceOverlap overlap) const {
     const ObjMesh& mesh = mesh_;
+    const bool textured = mesh.uvCount() != 0;
     MemoryAmounts need;
-    charge(need, 1, kBaseCost);
-    charge(need, mesh.vertexCount(), kTable.recordPosition);
-    charge(need, mesh.uvCount(), kTable.recordUv);
-    charge(need, mesh.cornerCount(), kTable.recordCorner);
-    charge(need, mesh.faceCount(), kTable.recordFace);
-    const bool materials = !mesh.faceMaterials.empty();
-    if (materials) {
-        charge(need, mesh.faceCount(), kTable.recordMaterial);
-    }
+    charge(need, 1, kTable.base);
     charge(need, 1, kTable.writerBuffer);
+    // The writer formats more than a chunk of lines on two threads.
+    if (textured || (mesh.cornerCount() << (2 * (steps - 1))) > kChunkLines) {
+        charge(need, 1, kTable.threads);
+    }
+    for (int copies = textured ? 2 : 1; copies > 0; --copies) {
+        charge(need, mesh.vertexCount(), kTable.recordPosition);
+        charge(need, mesh.uvCount(), kTable.recordUv);
+        charge(need, mesh.cornerCount(), kTable.recordCorner);
+        charge(need, mesh.faceCount(), kTable.recordFace);
+    }
+    if (!mesh.faceMaterials.empty()) {
+        charge(need, mesh.faceCount(), kTable.recordMaterial);
+        charge(need, mesh.cornerCount() << (2 * (steps - 1)), kTable.facetLabels);
+    }
+    charge(need, positions_.unusedVertices + texture_.unusedVertices, kTable.unusedVertex);
+    return sum(need, largestPhase(steps, overlap));
+}
 
-    const std::uint64_t facets = mesh.cornerCount() << (2 * (steps - 1));
-    const SideCounts& positions = positions_;
-    std::uint64_t refinedPositions = 0;
-    MemoryAmounts surface = surfaceMemory(mesh, positions, steps, refinedPositions);
-    charge(need, positions.unusedVertices, kTable.unusedVertex);
-    charge(need, refinedPositions + positions.unusedVertices, kTable.handOverPosition);
-    charge(need, facets, kTable.handOverFacetCorners);
-    if (mesh.uvCount() != 0) {
-        // The texture side is refined while the positions' hand-over is held.
-        const SideCounts& texture = texture_;
-        std::uint64_t refinedUvs = 0;
-        const MemoryAmounts layout = surfaceMemory(mesh, texture, steps, refinedUvs);
-        if (overlap == SurfaceOverlap::kBothAtOnce) {
-            // The layout is refined beside the positions up to its last step, which
-            // waits until the refined positions have left their surface: resident,
-            // the larger of the refined positions beside the layout one step short,
-            // and the refined layout. Both surfaces reserve their room for all steps
-            // up front, so both count in full as address space. And the second
-            // thread's stack and heap.
-            std::uint64_t unused = 0;
-            const MemoryAmounts shortOfLast = steps > 1
-                                                  ? surfaceMemory(mesh, texture, steps - 1, unused)
-                                                  : builtSurfaceMemory(mesh, texture);
-            surface.resident = std::max(surface.resident + shortOfLast.resident, layout.resident) +
-                               kTable.secondThread.resident;
-            surface.addressSpace += layout.addressSpace + kTable.secondThread.address;
-        } else {
-            surface = larger(surface, layout);
-        }
-        charge(need, texture.unusedVertices, kTable.unusedVertex);
-        charge(need, refinedUvs + texture.unusedVertices, kTable.handOverUv);
-        charge(need, facets, kTable.handOverFacetCorners);
-        charge(need, facets, kTable.handOverPairing);
+MemoryAmounts RunMemory::largestPhase(int steps, SurfaceOverlap overlap) const {
+    const SideLevels positions = sideLevels(mesh_, positions_, steps);
+    const MemoryAmounts positionSide =
+        sum(surfaceMemory(positions), lastLevelMemory(positions, false));
+    MemoryAmounts written = lastLevelMemory(positions, false);
+    if (mesh_.uvCount() == 0) {
+        return larger(positionSide, written);
     }
-    if (materials) {
-        charge(need, facets, kTable.handOverMaterial);
+    const SideLevels texture = sideLevels(mesh_, texture_, steps);
+    const MemoryAmounts textureLevel = lastLevelMemory(texture, true);
+    const MemoryAmounts textureSide = sum(surfaceMemory(texture), textureLevel);
+    // Paired: both last levels, and the texture corners over the position corners.
+    written = sum(written, textureLevel);
+    charge(written, positions.lastFacets(), kTable.textureCorners);
+    if (overlap == SurfaceOverlap::kBothAtOnce) {
+        return larger(sum(positionSide, textureSide), written);
     }
-    need.resident += surface.resident;
-    need.addressSpace += surface.addressSpace;
-    return need;
+    // The texture side after the position side, whose last level it keeps.
+    return larger(larger(positionSide, sum(textureSide, lastLevelMemory(positions, false))),
+                  written);
 }
 
 SurfaceOverlap RunMemory::overlap(int steps, const MemoryAmounts& available) const {

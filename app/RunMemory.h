@@ -39,6 +39,9 @@ public:
     std::string refusal(int steps, const MemoryAmounts& available) const;
 
 private:
+    // What the refinement holds at its peak, the record and the like left out.
+    MemoryAmounts largestPhase(int steps, SurfaceOverlap overlap) const;
+
     const ObjMesh& mesh_;
     SideCounts positions_;
     SideCounts texture_;  // all zero without texture coordinates

@@ -23,16 +23,6 @@ std::uint32_t busiestIndex(const ObjMesh& mesh, std::uint32_t count, bool textur
 
 std::string inputLimitRefusal(const ObjMesh& mesh) {
     const std::string where = "[" + mesh.sourcePath + "]";
-    const std::vector<Face>& faceTypes = mesh.faceTypes;
-    for (std::uint32_t face = 0; face < mesh.faceCount(); ++face) {
-        if (faceTypes[face].count > kMaxFaceCorners) {
-            return "ERROR : Face " + std::to_string(face + 1) + " of " + where + " has " +
-                   std::to_string(faceTypes[face].count) +
-                   " corners: the refinement's time grows with the square of a face's corners, "
-                   "so " +
-                   std::to_string(kMaxFaceCorners) + " is the most it takes";
-        }
-    }
     // The corners at an index count the faces that meet there (a face that names a
     // vertex twice is refused by the builders anyway).
     for (const bool texture : {false, true}) {

@@ -169,11 +169,11 @@ TEST(MemoryTest, EstimateBoundsTheMeasuredPeak) {
     }
     const Shape shapes[] = {
         {"separate triangles", separateTriangles, 20000, 1},
-        {"separate triangles", separateTriangles, 5000, 2},
+        {"separate triangles", separateTriangles, 20000, 3},
         {"grid of quads", plainGrid, 128, 1},
-        {"grid of quads", plainGrid, 64, 2},
+        {"grid of quads", plainGrid, 128, 3},
         {"textured torus", texturedTorus, 128, 1},
-        {"textured torus", texturedTorus, 64, 2},
+        {"textured torus", texturedTorus, 64, 3},
         {"unused vertices", gridWithUnused, 40, 1},
         {"unused vertices", gridWithUnused, 40, 2},
     };
@@ -316,10 +316,10 @@ TEST(MemoryTest, RefinementTooLargeIsRefusedBeforeAnyWork) {
             "ERROR : Not enough memory to refine [" + input + "] by 6 steps: it needs about ", 0),
         0u)
         << r.err;
-    EXPECT_NE(r.err.find("at most 3 steps fit\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("at most 4 steps fit\n"), std::string::npos) << r.err;
     EXPECT_FALSE(test::fileExists(out));
     // What it says fits does fit.
-    EXPECT_EQ(test::runToolAfter("ulimit -v 600000", {"3", input, out}).status, 0);
+    EXPECT_EQ(test::runToolAfter("ulimit -v 600000", {"4", input, out}).status, 0);
 }
 
 TEST(MemoryTest, MemoryRunningOutIsReportedCleanly) {

@@ -10,6 +10,9 @@
 #include <CGAL/Subdivision_method_3/subdivision_methods_3.h>
 
 #include "CatmullClarkStep.h"
+#include "FirstLevel.h"
+#include "LastLevel.h"
+#include "NumberingProbe.h"
 #include "ObjLoader.h"
 #include "support/ObjFile.h"
 #include "support/Surfaces.h"
@@ -174,7 +177,7 @@ TEST(RefinementTest, UnusedVerticesKeepTheirPlace) {
 // own mask computes it again: the points and the corner cycles come out bit for bit
 // as CGAL's own refinement makes them.
 TEST(RefinementTest, StepIsCgalsOwnBitForBit) {
-    const auto bits = [](const SurfaceMesh& surface) {
+    const auto bitsOf = [](const SurfaceMesh& surface) {
         std::vector<std::uint32_t> bits;
         for (const SurfaceMesh::Vertex_index v : surface.vertices()) {
             for (int i = 0; i < 3; ++i) {
@@ -197,8 +200,49 @@ TEST(RefinementTest, StepIsCgalsOwnBitForBit) {
                 CGAL::Subdivision_method_3::PQQ(cgals, CGAL::CatmullClark_mask_3<SurfaceMesh>(
                                                            &cgals, get(CGAL::vertex_point, cgals)),
                                                 CGAL::parameters::number_of_iterations(1));
-                EXPECT_EQ(bits(ours), bits(cgals)) << name << " step " << step;
+                EXPECT_EQ(bitsOf(ours), bitsOf(cgals)) << name << " step " << step;
                 EXPECT_EQ(test::facetCycles(ours), test::facetCycles(cgals)) << name;
+            }
+        }
+    }
+}
+
+// The computed levels rely on how CGAL's step numbers what it makes: the first level
+// built at once is CGAL's item for item, and the last level computed from the one before
+// it has CGAL's points and facets. When CGAL numbers otherwise, this fails, and so does
+// the check a run makes before it relies on that.
+TEST(RefinementTest, ComputedLevelsAreCgalsOwn) {
+    ASSERT_TRUE(stepNumberingHolds());
+    for (const char* name : {"grid_with_seam.obj", "pentagon.obj", "mixed_polygons.obj",
+                             "open_cylinder_with_seam.obj", "torus_two_seams.obj",
+                             "unused_position.obj", "l_shaped_patch.obj"}) {
+        const test::PlainSurfaces built = test::buildPlainSurfaces(test::loadMesh(test::dataFile(name)));
+        for (const SurfaceMesh* start : {&built.positions, &built.texture}) {
+            SurfaceMesh cgals = *start, before = *start, first;
+            refineOneStep(cgals, RefinementRules{});
+            buildFirstLevel(before, RefinementRules{}, LevelRoom{}, first);
+            EXPECT_TRUE(sameSurface(first, cgals)) << name;
+            for (int step = 1; step <= 3; ++step) {
+                SurfaceMesh after = before;
+                refineOneStep(after, RefinementRules{});
+                RefinedMesh computed;
+                FacetLineage names(before, test::loadMesh(test::dataFile(name)),
+                                   CornerSide::kPosition);  // valid or not: not read here
+                computeLastPositions(before, RefinementRules{}, names, computed);
+                EXPECT_EQ(computed.positionCorners.size(), 4 * after.number_of_faces()) << name;
+                std::vector<std::size_t> corners(computed.positionCorners.begin(),
+                                                 computed.positionCorners.end()), printed;
+                for (const auto& cycle : test::facetCycles(after)) {
+                    printed.insert(printed.end(), cycle.begin(), cycle.end());
+                }
+                EXPECT_EQ(corners, printed) << name << " step " << step;
+                for (const SurfaceMesh::Vertex_index v : after.vertices()) {
+                    const Point3f& p = computed.positions[v];
+                    EXPECT_TRUE(p.x == after.point(v).x() && p.y == after.point(v).y() &&
+                                p.z == after.point(v).z())
+                        << name << " step " << step << " vertex " << v;
+                }
+                before = after;
             }
         }
     }

@@ -1,5 +1,5 @@
 // The run: the texture refined beside the positions gives the very run that refines
-// them one after the other; a failure on either thread ends the run with no file left
+// them one after the other, the last levels computed the very run that builds them; a failure on either thread ends the run with no file left
 // behind; long refinements show where they stand on a terminal.
 
 #include <gtest/gtest.h>
@@ -32,19 +32,21 @@ struct RunRecord {
     bool ok = false;
 };
 
-RunRecord record(const ObjMesh& mesh, const SmoothingOptions& smoothing, SurfaceOverlap overlap) {
+RunRecord record(const ObjMesh& mesh, const SmoothingOptions& smoothing, SurfaceOverlap overlap,
+                 LevelPath path = LevelPath::kLastComputed) {
     test::TempDir dir;
     test::RecordedDiagnostics diagnostics;
     RunRecord r;
-    r.ok = runSubdivision(mesh, dir.file("out.obj").c_str(), RunOptions{2, smoothing, overlap},
-                          diagnostics);
+    r.ok = runSubdivision(mesh, dir.file("out.obj").c_str(),
+                          RunOptions{2, smoothing, overlap, path}, diagnostics);
     r.out = test::maskTimes(diagnostics.out);
     r.err = diagnostics.err;
     r.file = test::fileExists(dir.file("out.obj")) ? test::readFile(dir.file("out.obj")) : "";
     return r;
 }
 
-TEST(RunTest, BothAtOnceRunsAsOneAtATime) {
+// Both at once or one after the other, last level computed or built: the same run.
+TEST(RunTest, EveryWayOfRefiningGivesTheSameRun) {
     // Clean meshes, repaired ones (warnings), a layout that can't be refined (an
     // error), and a mesh that doesn't build at all.
     for (const std::string& input :
@@ -57,11 +59,14 @@ TEST(RunTest, BothAtOnceRunsAsOneAtATime) {
              {SmoothingOptions{}, SmoothingOptions{UvSmooth::kKeepCornersJunctionsConcave,
                                                    BoundarySmooth::kKeepCorners}}) {
             const RunRecord together = record(mesh, smoothing, SurfaceOverlap::kBothAtOnce);
-            const RunRecord apart = record(mesh, smoothing, SurfaceOverlap::kOneAtATime);
-            EXPECT_EQ(together.out, apart.out) << input;
-            EXPECT_EQ(together.err, apart.err) << input;
-            EXPECT_EQ(together.file, apart.file) << input;
-            EXPECT_EQ(together.ok, apart.ok) << input;
+            for (const RunRecord& other :
+                 {record(mesh, smoothing, SurfaceOverlap::kOneAtATime),
+                  record(mesh, smoothing, SurfaceOverlap::kOneAtATime, LevelPath::kAllBuilt)}) {
+                EXPECT_EQ(together.out, other.out) << input;
+                EXPECT_EQ(together.err, other.err) << input;
+                EXPECT_EQ(together.file, other.file) << input;
+                EXPECT_EQ(together.ok, other.ok) << input;
+            }
         }
     }
 }
@@ -157,10 +162,6 @@ TEST(RunTest, StepsShowOnATerminalAndAreTakenAway) {
     EXPECT_NE(shown.find("\rRefining positions  step 1/3  6 facets\033[K"), std::string::npos)
         << shown;
     EXPECT_NE(shown.find("\rRefining positions  step 3/3  96 facets\033[K"), std::string::npos)
-        << shown;
-    // The texture, refined beside the positions, shows its last step once the
-    // positions are done.
-    EXPECT_NE(shown.find("\rRefining texture  step 3/3  96 facets\033[K"), std::string::npos)
         << shown;
     // Nothing is left standing: the last thing the terminal got clears the line.
     const std::string erase = "\r\033[K";
