@@ -14,24 +14,8 @@ namespace faceloom {
 // before.
 // Numbers are written as a default C++ stream writes a float widened to double:
 // six significant digits in general notation, '.' as decimal point whatever the
-// locale. Returns false when the sink refused bytes.
+// locale. Long blocks are formatted on two threads, in chunks that keep their order.
+// Returns false when the sink refused bytes.
 bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink);
-
-// The same file in two parts, so that the positions can be written while the texture
-// is still being refined: first the "mtllib" and "v" lines, then the rest. Both parts
-// are given the same mesh, which may gain its texture and facet corners in between.
-// The second part formats its lines on two threads, in chunks that keep their order.
-class MergedObjWriter {
-public:
-    explicit MergedObjWriter(ByteSink& sink);
-
-    bool writePositions(const RefinedMesh& mesh);
-    // False when the sink refused bytes, now or before.
-    bool writeRest(const RefinedMesh& mesh);
-
-private:
-    ByteSink& sink_;
-    bool ok_ = true;
-};
 
 }  // namespace faceloom
