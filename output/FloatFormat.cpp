@@ -30,57 +30,62 @@ char* slowPath(char* out, float value) {
         .ptr;
 }
 
+// The text of every three-digit group, and how many zeros it ends with.
+struct DigitGroups {
+    char text[1000][4];
+    std::uint8_t trailingZeros[1000];
+};
+
+constexpr DigitGroups makeDigitGroups() {
+    DigitGroups groups{};
+    for (int v = 0; v < 1000; ++v) {
+        groups.text[v][0] = static_cast<char>('0' + v / 100);
+        groups.text[v][1] = static_cast<char>('0' + v / 10 % 10);
+        groups.text[v][2] = static_cast<char>('0' + v % 10);
+        groups.trailingZeros[v] = v == 0 ? 3 : v % 100 == 0 ? 2 : v % 10 == 0 ? 1 : 0;
+    }
+    return groups;
+}
+
+constexpr DigitGroups kDigitGroups = makeDigitGroups();
+
 // Writes the six digits `digits` (100000 to 999999) of a number whose first digit
 // stands for 10^exponent, as "%g" does: without trailing zeros, in fixed notation for
-// exponents from -4 to 5 and in exponent notation otherwise.
+// exponents from -4 to 5 and in exponent notation otherwise. Copies whole blocks
+// and moves on by what counts: the bytes after the end are scratch, within the
+// 16 characters of room `out` has.
 char* layOutDigits(char* out, bool negative, std::uint32_t digits, int exponent) {
-    char text[6];
-    for (int i = 5; i >= 0; --i) {
-        text[i] = static_cast<char>('0' + digits % 10);
-        digits /= 10;
+    const std::uint32_t high = digits / 1000, low = digits % 1000;
+    char text[16] = {};
+    std::memcpy(text, kDigitGroups.text[high], 4);
+    std::memcpy(text + 3, kDigitGroups.text[low], 4);
+    const int significant =
+        low == 0 ? 3 - kDigitGroups.trailingZeros[high] : 6 - kDigitGroups.trailingZeros[low];
+    *out = '-';
+    out += negative;
+    if (exponent >= 0 && exponent < 6) {
+        std::memcpy(out, text, 6);
+        if (significant <= exponent + 1) {
+            return out + exponent + 1;
+        }
+        out[exponent + 1] = '.';
+        std::memcpy(out + exponent + 2, text + exponent + 1, 6);
+        return out + significant + 1;
     }
-    int significant = 6;
-    while (text[significant - 1] == '0') {
-        --significant;
+    if (exponent < 0 && exponent >= -4) {
+        std::memcpy(out, "0.000", 5);
+        std::memcpy(out + 1 - exponent, text, 6);
+        return out + 1 - exponent + significant;
     }
-
-    if (negative) {
-        *out++ = '-';
-    }
-    if (exponent < -4 || exponent >= 6) {
-        *out++ = text[0];
-        if (significant > 1) {
-            *out++ = '.';
-            for (int i = 1; i < significant; ++i) {
-                *out++ = text[i];
-            }
-        }
-        *out++ = 'e';
-        *out++ = exponent < 0 ? '-' : '+';
-        const int magnitude = exponent < 0 ? -exponent : exponent;  // at most 45 for a float
-        *out++ = static_cast<char>('0' + magnitude / 10);
-        *out++ = static_cast<char>('0' + magnitude % 10);
-    } else if (exponent >= 0) {
-        for (int i = 0; i <= exponent; ++i) {
-            *out++ = text[i];
-        }
-        if (significant > exponent + 1) {
-            *out++ = '.';
-            for (int i = exponent + 1; i < significant; ++i) {
-                *out++ = text[i];
-            }
-        }
-    } else {
-        *out++ = '0';
-        *out++ = '.';
-        for (int i = exponent + 1; i < 0; ++i) {
-            *out++ = '0';
-        }
-        for (int i = 0; i < significant; ++i) {
-            *out++ = text[i];
-        }
-    }
-    return out;
+    out[0] = text[0];
+    out[1] = '.';
+    std::memcpy(out + 2, text + 1, 5);
+    out += significant > 1 ? significant + 1 : 1;
+    const int magnitude = exponent < 0 ? -exponent : exponent;  // at most 45 for a float
+    const char power[4] = {'e', exponent < 0 ? '-' : '+', static_cast<char>('0' + magnitude / 10),
+                           static_cast<char>('0' + magnitude % 10)};
+    std::memcpy(out, power, 4);
+    return out + 4;
 }
 
 }  // namespace

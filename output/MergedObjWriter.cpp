@@ -11,6 +11,7 @@
 
 #include "FloatFormat.h"
 #include "ForkJoin.h"
+#include "IndexTexts.h"
 
 namespace faceloom {
 
@@ -41,9 +42,8 @@ public:
         used_ =
             static_cast<std::size_t>(formatFloat(buffer_.data() + used_, value) - buffer_.data());
     }
-    void number(std::uint32_t value) {
-        auto result = std::to_chars(buffer_.data() + used_, buffer_.data() + buffer_.size(), value);
-        used_ = static_cast<std::size_t>(result.ptr - buffer_.data());
+    void index(const IndexTexts& texts, std::uint32_t item) {
+        used_ = static_cast<std::size_t>(texts.write(buffer_.data() + used_, item) - buffer_.data());
     }
     bool flush() {
         if (used_ > 0 && ok_) {
@@ -217,16 +217,17 @@ FacetRuns groupFacets(const RefinedMesh& mesh) {
     return runs;
 }
 
-void writeFacet(LineBuffer& out, const RefinedMesh& mesh, std::size_t facet) {
+void writeFacet(LineBuffer& out, const RefinedMesh& mesh, const IndexTexts& texts,
+                std::size_t facet) {
     out.reserveLine();
     out.character('f');
     const bool textured = mesh.facetHasTexture(facet);
     for (std::size_t j = 4 * facet; j < 4 * facet + 4; ++j) {
         out.character(' ');
-        out.number(mesh.positionCorners[j] + 1);
+        out.index(texts, mesh.positionCorners[j]);
         if (textured) {
             out.character('/');
-            out.number(mesh.textureCorners[j] + 1);
+            out.index(texts, mesh.textureCorners[j]);
         }
     }
     out.character('\n');
@@ -274,7 +275,7 @@ bool writePositions(const RefinedMesh& mesh, LineBuffer& out) {
 
 // The facet lines grouped under their labels: a label line where the label changes. A
 // run without an object (group) gets no line: OBJ has none that takes one back.
-void writeLabelledFacets(const RefinedMesh& mesh, LineBuffer& out) {
+void writeLabelledFacets(const RefinedMesh& mesh, const IndexTexts& texts, LineBuffer& out) {
     const FacetRuns runs = groupFacets(mesh);
     Labels written;
     for (std::size_t r = 0; r < runs.labels.size(); ++r) {
@@ -297,7 +298,9 @@ void writeLabelledFacets(const RefinedMesh& mesh, LineBuffer& out) {
         written = labels;
         const std::uint32_t* run = runs.order.data() + runs.starts[r];
         writeLines(out, runs.starts[r + 1] - runs.starts[r],
-                   [&](LineBuffer& lines, std::size_t i) { writeFacet(lines, mesh, run[i]); });
+                   [&](LineBuffer& lines, std::size_t i) {
+                       writeFacet(lines, mesh, texts, run[i]);
+                   });
     }
 }
 
@@ -319,12 +322,13 @@ bool writeMergedObj(const RefinedMesh& mesh, ByteSink& sink) {
         });
     }
     const std::size_t facets = mesh.facetCount();
+    const IndexTexts texts(std::max(mesh.positions.size(), mesh.textured ? mesh.uvs.size() : 0));
     if (mesh.facetMaterials.size() != facets && mesh.facetObjects.size() != facets &&
         mesh.facetGroups.size() != facets) {
         writeLines(out, facets,
-                   [&](LineBuffer& lines, std::size_t f) { writeFacet(lines, mesh, f); });
+                   [&](LineBuffer& lines, std::size_t f) { writeFacet(lines, mesh, texts, f); });
     } else {
-        writeLabelledFacets(mesh, out);
+        writeLabelledFacets(mesh, texts, out);
     }
     return out.flush();
 }

@@ -14,6 +14,7 @@
 #include <random>
 #include <sstream>
 
+#include "IndexTexts.h"
 #include "MergedObjWriter.h"
 #include "support/ObjFile.h"
 #include "support/StringSink.h"
@@ -90,6 +91,15 @@ TEST(ObjWriterTest, MaterialGroupsComeInOrderOfFirstUse) {
               "usemtl second listed\nf 1 2 3 4\nf 1 2 3 4\n"
               "f 1 2 3 4\n"
               "usemtl first listed\nf 1 2 3 4\n");
+}
+
+// Indices are written from texts made once, and past those as they come.
+TEST(ObjWriterTest, IndexTextsNameEveryItemFromOne) {
+    const IndexTexts texts(12);
+    for (const std::uint32_t item : {0u, 9u, 11u, 12u, 99u, 4294967294u}) {
+        char out[32];
+        EXPECT_EQ(std::string(out, texts.write(out, item)), std::to_string(item + 1ull));
+    }
 }
 
 // Long blocks are formatted in chunks on two threads: every line still comes once,
