@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 
 
 namespace faceloom {
@@ -254,8 +255,13 @@ bool FacetLineage::placeFirstStepChildren(const FilledLater<std::uint32_t>& corn
 }
 
 std::vector<std::uint32_t> FacetLineage::inputFaces() const {
-    if (!valid_ || steps_ == 0) {
+    if (!valid_) {
         return {};
+    }
+    if (steps_ == 0) {
+        std::vector<std::uint32_t> faces(faceBase_.size() - 1);
+        std::iota(faces.begin(), faces.end(), 0u);
+        return faces;
     }
     // A facet's slot after the first step, shifted back by two bits per later step,
     // is the slot of its first-step ancestor; faceBase_ says whose child that is.

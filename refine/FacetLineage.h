@@ -46,6 +46,12 @@ public:
     FacetLineage(const SurfaceMesh& surface, const ObjMesh& mesh, CornerSide side);
 
     bool valid() const { return valid_; }
+    // Whether it names refined facets (otherwise the input faces themselves).
+    bool refined() const { return refined_; }
+    // Where canonical corner 0 of facet f stands in CGAL's cycle of it.
+    std::uint32_t rotation(std::uint32_t f) const {
+        return refined_ ? rotations_[f] : faceRotations_[f];
+    }
     // Per facet, in the surface's facet order, once refined at least one step:
     const FilledLater<std::uint32_t>& slots() const { return slots_; }
     const FilledLater<std::uint8_t>& rotations() const { return rotations_; }

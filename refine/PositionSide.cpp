@@ -34,7 +34,7 @@ void PositionSide::refine(int steps, const SmoothingOptions& smoothing, LevelPat
         if (shown) {
             shown(steps, surface.number_of_faces());
         }
-        computeLastPositions(surface, rules, *lineage, mesh);
+        computeLastPositions(surface, rules, *lineage, mesh, parents, inputFaces);
         surface = SurfaceMesh();
     }
     phases.finishSteps(steps);
@@ -50,18 +50,22 @@ RefinedPositions PositionSide::handOver(const ObjMesh& faces, bool withTexture,
     }
     phases.quietly(&PhaseTimes::handOver, [&] {
         if (path == LevelPath::kLastComputed || takePositions(surface, *lineage, mesh)) {
-            // A valid lineage names every facet by the face it comes from.
-            if (withTexture) {
-                takeTexturedFacets(texturedFaces(faces), *lineage, mesh);
+            if (path == LevelPath::kAllBuilt) {
+                inputFaces = lineage->inputFaces();
             }
-            if (faces.hasLabels() && !takeMaterials(faces, *lineage, mesh)) {
+            if (withTexture) {
+                takeTexturedFacets(texturedFaces(faces), inputFaces, mesh);
+            }
+            if (faces.hasLabels() && !takeMaterials(faces, inputFaces, mesh)) {
                 diagnostics.error(
                     "ERROR : Materials dropped, the refined facets could not be traced to "
                     "their faces [" +
                     std::string(outputName) + "]");
                 result.clean = false;
             }
+            inputFaces = {};
             result.lineage = std::move(lineage);
+            result.parents = std::move(parents);
             return;
         }
         diagnostics.error("ERROR : The refined facets of [" + faces.sourcePath +

@@ -4,6 +4,7 @@
 
 #include "Diagnostics.h"
 #include "FacetLineage.h"
+#include "LastLevel.h"
 #include "ObjMesh.h"
 #include "PhaseReporter.h"
 #include "RefinedMesh.h"
@@ -16,8 +17,11 @@ namespace faceloom {
 
 // What the position side leaves for the rest of the run once its surface is gone.
 struct RefinedPositions {
-    std::optional<FacetLineage> lineage;  // the refined facets' names, to pair the texture by
-    bool clean = true;                    // false when it reported an error
+    // What the texture is paired by: the refined facets' names (every level built), or
+    // the facets of the level before the last (the last level computed).
+    std::optional<FacetLineage> lineage;
+    PositionParents parents;
+    bool clean = true;  // false when it reported an error
 };
 
 // The position side of a run: the surface built from the mesh's faces, and the lineage
@@ -27,6 +31,8 @@ struct PositionSide {
     BuiltSurface built;
     std::optional<FacetLineage> lineage;
     LevelPath path = LevelPath::kAllBuilt;
+    PositionParents parents;              // of a computed last level
+    std::vector<std::uint32_t> inputFaces;  // of a computed last level: each facet's face
 
     // Builds the position surface of `mesh`, repairing what must be repaired, and
     // copies it index for index into `surface`; the built polyhedron is released at

@@ -2,26 +2,6 @@
 
 namespace faceloom {
 
-std::uint32_t ParentFacet::child(std::uint32_t i) const {
-    const std::uint32_t k = corners();
-    const std::uint32_t j = (i + k - lead) % k;  // counted from the lead
-    switch (j) {
-        case 0:
-            return firstNew + k - 2;
-        case 1:
-            return firstNew;
-        case 2:
-            return facet;
-        default:
-            return firstNew + j - 2;
-    }
-}
-
-std::uint8_t ParentFacet::childRotation(std::uint32_t i) const {
-    const std::uint32_t k = corners();
-    return (i + k - lead) % k <= 1 ? 1 : 2;
-}
-
 void readParent(const SurfaceMesh& surface, SurfaceMesh::Face_index f, std::uint32_t firstNew,
                 ParentFacet& parent) {
     parent.facet = static_cast<std::uint32_t>(f);

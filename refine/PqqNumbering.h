@@ -33,6 +33,25 @@ namespace faceloom {
 // The level after a first step is built the same way (FirstLevel.h), every item
 // numbered, linked and pointed to as CGAL's step leaves it.
 
+// Where a facet's children go, from the facet's number, the number of its first new
+// child (D), its corners and the place of its lead corner in its cycle.
+struct ChildNumbering {
+    std::uint32_t facet;
+    std::uint32_t firstNew;
+    std::uint32_t corners;
+    std::uint32_t lead;
+
+    // The number of the child at cycle place i.
+    std::uint32_t child(std::uint32_t i) const {
+        const std::uint32_t j = (i + corners - lead) % corners;  // counted from the lead
+        return j == 0 ? firstNew + corners - 2 : j == 1 ? firstNew : j == 2 ? facet : firstNew + j - 2;
+    }
+    // Where that child's old corner stands in its own cycle: 1 or 2.
+    std::uint8_t childRotation(std::uint32_t i) const {
+        return (i + corners - lead) % corners <= 1 ? 1 : 2;
+    }
+};
+
 // A facet of the surface before a step, as the step meets it: its corners from the
 // target of halfedge(f) on, each with the halfedge that enters it.
 struct ParentFacet {
@@ -42,10 +61,9 @@ struct ParentFacet {
     std::uint32_t lead = 0;  // the place of the lead corner in the cycle
 
     std::uint32_t corners() const { return static_cast<std::uint32_t>(entering.size()); }
-    // The number of the child at cycle place i.
-    std::uint32_t child(std::uint32_t i) const;
-    // Where that child's old corner stands in its own cycle: 1 or 2.
-    std::uint8_t childRotation(std::uint32_t i) const;
+    ChildNumbering numbering() const { return {facet, firstNew, corners(), lead}; }
+    std::uint32_t child(std::uint32_t i) const { return numbering().child(i); }
+    std::uint8_t childRotation(std::uint32_t i) const { return numbering().childRotation(i); }
 };
 
 // Reads facet f of `surface` into `parent` (its cycle and first new child's number,

@@ -47,12 +47,12 @@ bool takeTexture(const SurfaceMesh& surface, const FacetLineage& lineage, const 
     return true;
 }
 
-bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, RefinedMesh& mesh) {
+bool takeMaterials(const ObjMesh& faces, const std::vector<std::uint32_t>& inputFaces,
+                   RefinedMesh& mesh) {
     mesh.materialLibraries = faces.materialLibraries;
     if (faces.faceMaterials.empty() && faces.faceObjects.empty() && faces.faceGroups.empty()) {
         return true;  // a library but no face that uses it
     }
-    const std::vector<std::uint32_t> inputFaces = lineage.inputFaces();
     if (inputFaces.size() != mesh.facetCount()) {
         return false;
     }
@@ -74,10 +74,10 @@ bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, RefinedMes
     return true;
 }
 
-void takeTexturedFacets(const std::vector<bool>& textured, const FacetLineage& lineage,
-                        RefinedMesh& mesh) {
+void takeTexturedFacets(const std::vector<bool>& textured,
+                        const std::vector<std::uint32_t>& inputFaces, RefinedMesh& mesh) {
     if (!textured.empty()) {
-        for (std::uint32_t face : lineage.inputFaces()) {
+        for (std::uint32_t face : inputFaces) {
             mesh.facetTextured.push_back(textured[face]);
         }
     }

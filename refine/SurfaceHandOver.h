@@ -31,12 +31,14 @@ bool takeTexture(const SurfaceMesh& surface, const FacetLineage& lineage,
 // Takes the material libraries of `faces` and gives every facet the material, the
 // object and the group of the face it descends from. False (and no facet given any)
 // when the facets can't be traced to their faces.
-bool takeMaterials(const ObjMesh& faces, const FacetLineage& lineage, RefinedMesh& mesh);
+// `inputFaces` has the face of every facet (empty when they can't be traced).
+bool takeMaterials(const ObjMesh& faces, const std::vector<std::uint32_t>& inputFaces,
+                   RefinedMesh& mesh);
 
 // Marks the facets of faces without texture (`textured`: per face, empty when every
 // face has texture) to be written without it.
-void takeTexturedFacets(const std::vector<bool>& textured, const FacetLineage& lineage,
-                        RefinedMesh& mesh);
+void takeTexturedFacets(const std::vector<bool>& textured,
+                        const std::vector<std::uint32_t>& inputFaces, RefinedMesh& mesh);
 
 // Whether every coordinate is finite. Single-precision arithmetic overflows when
 // refining coordinates near float's limit (about 1e37 and up), and a file must never

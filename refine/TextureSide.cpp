@@ -34,8 +34,7 @@ void TextureSide::refine(int steps, LevelPath levels, PhaseReporter& phases) {
         if (shown) {
             shown(steps, surface.number_of_faces());
         }
-        computeLastTexture(surface, rules, *lineage, lastLevel);
-        surface = SurfaceMesh();
+        computeLastUvs(surface, rules, lastUvs);
     }
     phases.finishSteps(steps);
 }
@@ -47,11 +46,17 @@ bool TextureSide::pair(const RefinedPositions& positions, bool hasOutput, const 
     }
     const bool paired = layout.built && positions.lineage &&
                         phases.quietly(&PhaseTimes::handOver, [&] {
+                            if (path == LevelPath::kLastComputed) {
+                                mesh.uvs = std::move(lastUvs);
+                            }
                             const bool taken =
                                 path == LevelPath::kLastComputed
-                                    ? pairLastLevel(*positions.lineage, lastLevel, mesh)
+                                    ? pairLastTexture(surface, *lineage, positions.parents, mesh)
                                     : takeTexture(surface, *lineage,
                                                   FacetPairing(*positions.lineage), mesh);
+                            if (!taken) {
+                                mesh.uvs = {};
+                            }
                             if (taken) {
                                 keepTextureOfTexturedFacets(mesh);
                             }

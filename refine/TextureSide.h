@@ -25,15 +25,16 @@ struct TextureSide {
     RefinementRules rules;
     std::optional<FacetLineage> lineage;
     LevelPath path = LevelPath::kAllBuilt;
-    TextureBySlot lastLevel;  // the computed last level, until it is paired
+    FilledLater<Point2f> lastUvs;  // of a computed last level, until it is paired
 
     // Builds the layout as a polyhedron, reads its smoothing rules off it, and copies
     // it index for index into `surface`; the polyhedron is released at once. A layout
     // that didn't build leaves the surface empty.
     void build(const ObjMesh& faces, const SmoothingOptions& smoothing, PhaseReporter& phases,
                Diagnostics& diagnostics);
-    // Refines the layout by `steps` steps along `path`; a computed last level is kept in
-    // `lastLevel` and the surface released.
+    // Refines the layout by `steps` steps along `path`; of a computed last level, the
+    // texture coordinates are kept in `lastUvs` and the surface at the level before it
+    // for the pairing.
     void refine(int steps, LevelPath levels, PhaseReporter& phases);
     // Pairs the refined layout with the refined positions in `mesh` (when `hasOutput`);
     // false when the layout could not be built or paired, which it reports.

@@ -226,9 +226,11 @@ TEST(RefinementTest, ComputedLevelsAreCgalsOwn) {
                 SurfaceMesh after = before;
                 refineOneStep(after, RefinementRules{});
                 RefinedMesh computed;
+                PositionParents parents;
+                std::vector<std::uint32_t> faces;
                 FacetLineage names(before, test::loadMesh(test::dataFile(name)),
                                    CornerSide::kPosition);  // valid or not: not read here
-                computeLastPositions(before, RefinementRules{}, names, computed);
+                computeLastPositions(before, RefinementRules{}, names, computed, parents, faces);
                 EXPECT_EQ(computed.positionCorners.size(), 4 * after.number_of_faces()) << name;
                 std::vector<std::size_t> corners(computed.positionCorners.begin(),
                                                  computed.positionCorners.end()), printed;
