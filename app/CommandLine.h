@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "LimitSurface.h"
 #include "SmoothingOptions.h"
 
 namespace faceloom {
@@ -13,6 +14,7 @@ namespace faceloom {
 struct CommandLine {
     std::vector<const char*> positional;
     SmoothingOptions smoothing;
+    LimitOptions limit;
     bool help = false;
     bool version = false;  // --version anywhere before "--"  // -h or --help first, or --help
                            // anywhere before "--"

@@ -77,6 +77,8 @@ private:
 bool SubdivisionRun::refine(bool toFile) {
     withTexture_ = refinesTexture(mesh_, diagnostics_);
     positions_.emplace();
+    positions_->limit.options = options_.limit;
+    texture_.limit.options.limitSurface = options_.limit.limitSurface;
     positions_->build(mesh_, phases_, diagnostics_);
     // Kept by the run: both sides use them, the texture after the position side is gone.
     repairedFaces_ = std::move(positions_->built.repaired);
@@ -132,6 +134,7 @@ void SubdivisionRun::writePositions(bool toFile) {
         });
         // Written: their room goes to the texture's last step.
         std::vector<vec3<float>>().swap(refined_.positions);
+        std::vector<vec3<float>>().swap(refined_.normals);
     }
 }
 
@@ -165,7 +168,7 @@ std::optional<RunOptions> checkRun(const ObjMesh& mesh, int steps,
                                    const SmoothingOptions& smoothing, Diagnostics& diagnostics) {
     try {
         std::string refusal = inputLimitRefusal(mesh);
-        RunOptions options{steps, smoothing, SurfaceOverlap::kOneAtATime};
+        RunOptions options{steps, smoothing, SurfaceOverlap::kOneAtATime, LimitOptions{}};
         if (refusal.empty()) {
             const MemoryAmounts available = availableMemory();
             const RunMemory memory(mesh);

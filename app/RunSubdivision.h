@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "Diagnostics.h"
+#include "LimitSurface.h"
 #include "ObjMesh.h"
 #include "PhaseReporter.h"
 #include "RefinedMesh.h"
@@ -17,6 +18,8 @@ struct RunOptions {
     SmoothingOptions smoothing;
     // Both surfaces at once when there is room for that (see checkRun).
     SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime;
+    // What the last level takes from the limit surface.
+    LimitOptions limit;
 };
 
 // The checks before a run: the input's limits and the memory the run needs. Returns

@@ -229,6 +229,11 @@ void writeFacet(LineBuffer& out, const RefinedMesh& mesh, std::size_t facet) {
             out.character('/');
             out.number(mesh.textureCorners[j] + 1);
         }
+        if (mesh.withNormals) {
+            // Each position's normal has the position's index: p/t/p, or p//p.
+            out.text("//", textured ? 1 : 2);
+            out.number(mesh.positionCorners[j] + 1);
+        }
     }
     out.character('\n');
 }
@@ -272,6 +277,9 @@ bool MergedObjWriter::writePositions(const RefinedMesh& mesh) {
     }
     for (const auto& p : mesh.positions) {
         writeVertexLine(out, "v ", {p.x, p.y, p.z});
+    }
+    for (const auto& n : mesh.normals) {
+        writeVertexLine(out, "vn ", {n.x, n.y, n.z});
     }
     ok_ = out.flush() && ok_;
     return ok_;

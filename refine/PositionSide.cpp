@@ -22,8 +22,17 @@ void PositionSide::build(const ObjMesh& mesh, PhaseReporter& phases, Diagnostics
 
 void PositionSide::refine(int steps, const SmoothingOptions& smoothing, PhaseReporter& phases) {
     phases.begin("Begin To Subdividing Mesh\n", &PhaseTimes::refinePositions);
-    refineSurface(surface, *lineage, positionRules(smoothing), {1, steps, steps},
-                  phases.stepsShown("Refining positions", steps));
+    const RefinementRules rules = positionRules(smoothing);
+    const StepsShown shown = phases.stepsShown("Refining positions", steps);
+    if (limit.options.any()) {
+        // The limit reads the level before the last.
+        refineSurface(surface, *lineage, rules, {1, steps - 1, steps}, shown);
+        limit.rules = rules;
+        limit.keepBeforeLast(surface);
+        refineSurface(surface, *lineage, rules, {steps, steps, steps}, shown);
+    } else {
+        refineSurface(surface, *lineage, rules, {1, steps, steps}, shown);
+    }
     phases.finishSteps(steps);
 }
 
@@ -38,6 +47,13 @@ RefinedPositions PositionSide::handOver(const ObjMesh& faces, bool withTexture,
         if (!takePositions(surface, *lineage, mesh)) {
             diagnostics.error("ERROR : The refined facets of [" + faces.sourcePath +
                               "] could not be traced to their faces: nothing written");
+            built.built = false;
+            result.clean = false;
+            return;
+        }
+        if (!limit.takePositions(mesh)) {
+            diagnostics.error("ERROR : The limit surface of [" + faces.sourcePath +
+                              "] could not be read off its refined levels: nothing written");
             built.built = false;
             result.clean = false;
             return;

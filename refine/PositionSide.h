@@ -5,6 +5,7 @@
 #include "Diagnostics.h"
 #include "FacetLineage.h"
 #include "FacetPairing.h"
+#include "LastLevelLimit.h"
 #include "ObjMesh.h"
 #include "PhaseReporter.h"
 #include "RefinedMesh.h"
@@ -26,6 +27,8 @@ struct PositionSide {
     SurfaceMesh surface;
     BuiltSurface built;
     std::optional<FacetLineage> lineage;
+    // The limit of the last level: its options are set before refine().
+    LastLevelLimit limit;
 
     // Builds the position surface of `mesh`, repairing what must be repaired, and
     // copies it index for index into `surface`; the built polyhedron is released at

@@ -17,6 +17,7 @@ void TextureSide::build(const ObjMesh& faces, const SmoothingOptions& smoothing,
         layout = buildTextureSurface(faces, polyhedron, diagnostics);
         rules = layoutRules(layout.faces(faces), polyhedron, smoothing);
         keepAlso(layout.keep, rules);
+        limit.rules = rules;
         copyForRefinement(polyhedron, faces, surface, layout, diagnostics);
     }
     phases.finish();
@@ -36,6 +37,7 @@ void TextureSide::refineLast(int steps, PhaseReporter& phases) {
     if (steps == 1) {
         phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
     }
+    limit.keepBeforeLast(surface);  // the limit reads the level before the last
     refineSurface(surface, *lineage, rules, {steps, steps, steps},
                   phases.stepsShown("Refining texture", steps));
     phases.finishSteps(steps);
@@ -48,7 +50,7 @@ bool TextureSide::pair(const std::optional<FacetPairing>& pairing, bool hasOutpu
         return layout.built;  // the builder said why it didn't build
     }
     const bool paired = layout.built && phases.quietly(&PhaseTimes::handOver, [&] {
-        if (!takeTexture(surface, *lineage, *pairing, mesh)) {
+        if (!takeTexture(surface, *lineage, *pairing, mesh) || !limit.takeTexture(mesh)) {
             return false;
         }
         keepTextureOfTexturedFacets(mesh);

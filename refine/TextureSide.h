@@ -5,6 +5,7 @@
 #include "Diagnostics.h"
 #include "FacetLineage.h"
 #include "FacetPairing.h"
+#include "LastLevelLimit.h"
 #include "ObjMesh.h"
 #include "PhaseReporter.h"
 #include "RefinedMesh.h"
@@ -22,6 +23,8 @@ struct TextureSide {
     BuiltSurface layout;
     RefinementRules rules;
     std::optional<FacetLineage> lineage;
+    // The limit of the last level: its options are set before build().
+    LastLevelLimit limit;
 
     // Builds the layout as a polyhedron, reads its smoothing rules off it, and copies
     // it index for index into `surface`; the polyhedron is released at once. A layout

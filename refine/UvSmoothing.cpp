@@ -129,6 +129,7 @@ std::vector<bool> seamVertices(const ObjMesh& layout, const LayoutVertices& vert
 RefinementRules positionRules(const SmoothingOptions& options) {
     RefinementRules rules;
     rules.keepOneFaceCorners = options.boundary == BoundarySmooth::kKeepCorners;
+    rules.linear = options.scheme == Scheme::kSimple;
     return rules;
 }
 
@@ -172,6 +173,7 @@ RefinementRules layoutRules(const ObjMesh& layout, const Polyhedron& surface,
     if (std::find(rules.keep.begin(), rules.keep.end(), true) == rules.keep.end()) {
         rules.keep.clear();
     }
+    rules.linear = rules.linear || options.scheme == Scheme::kSimple;
     return rules;
 }
 
