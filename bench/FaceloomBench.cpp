@@ -155,7 +155,8 @@ Result runJob(const Options& options, std::uint64_t facets) {
         // One surface after the other is what a run does when memory is short.
         const RunOptions run{options.steps, SmoothingOptions{},
                              options.oneAtATime ? SurfaceOverlap::kOneAtATime
-                                                : SurfaceOverlap::kBothAtOnce};
+                                                : SurfaceOverlap::kBothAtOnce,
+                             LimitOptions{}};
         if (mesh) {
             runSubdivision(*mesh, output.c_str(), run, diagnostics, &result.phases);
         }

@@ -44,13 +44,13 @@ Vector3 weighted(const std::vector<double>& w, const std::vector<Vector3>& p) {
 
 // The largest distance from the centre to a point of the ring.
 double ringSize(const Ring& ring) {
-    double size = 0.0;
+    double size2 = 0.0;
     for (const auto* points : {&ring.neighbours, &ring.diagonals}) {
         for (const Vector3& p : *points) {
-            size = std::max(size, length(p));
+            size2 = std::max(size2, p.x * p.x + p.y * p.y + p.z * p.z);
         }
     }
-    return size;
+    return std::sqrt(size2);
 }
 
 }  // namespace

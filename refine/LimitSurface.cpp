@@ -38,19 +38,18 @@ public:
                                                           mesh.number_of_faces();
     }
 
-    // Calls visit(index, ring, rule) for every refined vertex, in index order.
+    // Calls visit(ring, rule) for every refined vertex, in index order.
     template <class Visit>
     void forEach(Visit visit) {
         Ring ring;
-        std::size_t index = 0;
         for (const SurfaceMesh::Vertex_index v : mesh_.vertices()) {
-            visit(index++, ring, oldVertex(v, ring));
+            visit(ring, oldVertex(v, ring));
         }
         for (const SurfaceMesh::Edge_index e : mesh_.edges()) {
-            visit(index++, ring, edgePoint(e, ring));
+            visit(ring, edgePoint(e, ring));
         }
         for (const SurfaceMesh::Face_index f : mesh_.faces()) {
-            visit(index++, ring, facePoint(f, ring));
+            visit(ring, facePoint(f, ring));
         }
     }
 
@@ -194,16 +193,19 @@ bool takePositionLimits(const SurfaceMesh& previous, const RefinementRules& rule
     if (!RingWalk<vec3<float>>::numbers(previous, positions.size())) {
         return false;
     }
-    std::vector<vec3<float>> limits(options.limitSurface ? positions.size() : 0);
-    normals.assign(options.normals ? positions.size() : 0, vec3<float>{});
+    // Filled in index order, as the walk visits the refined vertices.
+    std::vector<vec3<float>> limits;
+    limits.reserve(options.limitSurface ? positions.size() : 0);
+    normals.clear();
+    normals.reserve(options.normals ? positions.size() : 0);
     LimitStencils stencils;
     RingWalk<vec3<float>>(previous, rules, positions)
-        .forEach([&](std::size_t i, const Ring& ring, VertexRule rule) {
+        .forEach([&](const Ring& ring, VertexRule rule) {
             if (options.limitSurface) {
-                limits[i] = toFloat3(stencils.limitPoint(ring, rule));
+                limits.push_back(toFloat3(stencils.limitPoint(ring, rule)));
             }
             if (options.normals) {
-                normals[i] = toFloat3(stencils.limitNormal(ring, rule));
+                normals.push_back(toFloat3(stencils.limitNormal(ring, rule)));
             }
         });
     if (options.limitSurface) {
@@ -217,12 +219,13 @@ bool takeTextureLimits(const SurfaceMesh& previous, const RefinementRules& rules
     if (!RingWalk<vec2<float>>::numbers(previous, uvs.size())) {
         return false;
     }
-    std::vector<vec2<float>> limits(uvs.size());
+    std::vector<vec2<float>> limits;
+    limits.reserve(uvs.size());
     LimitStencils stencils;
     RingWalk<vec2<float>>(previous, rules, uvs)
-        .forEach([&](std::size_t i, const Ring& ring, VertexRule rule) {
+        .forEach([&](const Ring& ring, VertexRule rule) {
             const Vector3 p = stencils.limitPoint(ring, rule);
-            limits[i] = {static_cast<float>(p.x), static_cast<float>(p.y)};
+            limits.push_back({static_cast<float>(p.x), static_cast<float>(p.y)});
         });
     uvs = std::move(limits);
     return true;
