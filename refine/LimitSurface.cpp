@@ -181,8 +181,11 @@ VertexRule RingWalk<Point>::facePoint(SurfaceMesh::Face_index f, Ring& ring) con
     return insideRule();
 }
 
+// In single precision, without negative zeros (adding zero makes them positive), which
+// would be written as "-0".
 vec3<float> toFloat3(const Vector3& p) {
-    return {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z)};
+    return {static_cast<float>(p.x) + 0.0f, static_cast<float>(p.y) + 0.0f,
+            static_cast<float>(p.z) + 0.0f};
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <map>
+#include <ostream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -139,6 +140,14 @@ const char* const kUvModes[] = {"none",
                                 "keep-corners-junctions-concave",
                                 "keep-boundaries",
                                 "all"};
+
+void PrintTo(const Seam& seam, std::ostream* os) {
+    *os << seam.name;
+}
+
+void PrintTo(Spacing spacing, std::ostream* os) {
+    *os << spacingName(spacing);
+}
 
 using Case = std::tuple<Seam, Spacing>;
 class SeamedGrid : public testing::TestWithParam<Case> {};
