@@ -115,19 +115,19 @@ VertexRule RingWalk<Point>::oldVertex(SurfaceMesh::Vertex_index v, Ring& ring) c
         return VertexRule::kIsolated;
     }
     const auto turn = [&](Halfedge h) { return mesh_.opposite(mesh_.prev(h)); };
-    Halfedge first = mesh_.opposite(incoming);
+    // Once round, counting the edges and finding the border's outgoing halfedge.
+    const Halfedge any = mesh_.opposite(incoming);
+    Halfedge first = any, h = any;
     std::size_t degree = 0;
-    for (Halfedge h = first;; h = turn(h)) {
-        ++degree;
+    do {
         if (mesh_.is_border(h)) {
             first = turn(h);
             ring.border = true;
         }
-        if (turn(h) == mesh_.opposite(incoming) || degree > mesh_.number_of_halfedges()) {
-            break;
-        }
-    }
-    Halfedge h = first;
+        h = turn(h);
+        ++degree;
+    } while (h != any && degree <= mesh_.number_of_halfedges());
+    h = first;
     for (std::size_t i = 0; i < degree && !mesh_.is_border(h); ++i, h = turn(h)) {
         neighbour(edgePointOf(h), ring);
         diagonal(facePointOf(h), ring);
