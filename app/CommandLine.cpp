@@ -23,6 +23,15 @@ constexpr std::pair<const char*, BoundarySmooth> kBoundarySmoothModes[] = {
     {"keep-corners", BoundarySmooth::kKeepCorners},
 };
 
+constexpr std::pair<const char*, Scheme> kSchemes[] = {
+    {"catmull-clark", Scheme::kCatmullClark},
+    {"simple", Scheme::kSimple},
+};
+
+constexpr const char* kOptionList =
+    "the options are --uv-smooth=MODE, --boundary-smooth=MODE, --scheme=TYPE, "
+    "--limit-surface and --normals (see --help)";
+
 template <class Mode, std::size_t N>
 std::string modeList(const std::pair<const char*, Mode> (&modes)[N]) {
     std::string list;
@@ -45,24 +54,57 @@ bool readMode(const std::pair<const char*, Mode> (&modes)[N], const std::string&
     return false;
 }
 
-// Takes one option (`name`, and its value when it has one) into `line`.
-void takeOption(const std::string& name, const std::string* value, CommandLine& line) {
+// The values the options with values were given, to refuse one given two different
+// values: which one was meant is anybody's guess.
+struct GivenValues {
+    std::vector<std::pair<std::string, std::string>> values;  // option name, value
+
+    // The refusal when `name` was given another value before; empty when not.
+    std::string conflict(const std::string& name, const std::string& value) {
+        for (const auto& [given, earlier] : values) {
+            if (given == name && earlier != value) {
+                return "ERROR : Option [" + name + "] given twice, as [" + earlier + "] and [" +
+                       value + "]: give it once";
+            }
+        }
+        values.emplace_back(name, value);
+        return "";
+    }
+};
+
+// Takes one option with a value (`name`, and `value` when there is one) into `line`.
+void takeValuedOption(const std::string& name, const std::string* value, CommandLine& line,
+                      GivenValues& given) {
     const auto take = [&](const auto& modes, auto& mode) {
         if (value == nullptr) {
             line.error = "ERROR : Option [" + name + "] needs a value: one of " + modeList(modes);
         } else if (!readMode(modes, *value, mode)) {
             line.error = "ERROR : Unknown value [" + *value + "] for [" + name + "]: use one of " +
                          modeList(modes);
+        } else {
+            line.error = given.conflict(name, *value);
         }
     };
     if (name == "--uv-smooth") {
         take(kUvSmoothModes, line.smoothing.uv);
     } else if (name == "--boundary-smooth") {
         take(kBoundarySmoothModes, line.smoothing.boundary);
+    } else if (name == "--scheme") {
+        take(kSchemes, line.smoothing.scheme);
     } else {
-        line.error = "ERROR : Unknown option [" + name +
-                     "]: the options are --uv-smooth=MODE and --boundary-smooth=MODE (see --help)";
+        line.error = "ERROR : Unknown option [" + name + "]: " + kOptionList;
     }
+}
+
+// The switches: options without a value. Null for another name.
+bool* switchOf(const std::string& name, CommandLine& line) {
+    if (name == "--limit-surface") {
+        return &line.limit.limitSurface;
+    }
+    if (name == "--normals") {
+        return &line.limit.normals;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -70,6 +112,7 @@ void takeOption(const std::string& name, const std::string* value, CommandLine& 
 CommandLine parseCommandLine(int argc, char** argv) {
     CommandLine line;
     line.help = argc > 1 && isHelpSwitch(argv[1]);
+    GivenValues given;
     bool options = true;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -86,12 +129,19 @@ CommandLine parseCommandLine(int argc, char** argv) {
         } else if (!line.error.empty()) {
             continue;  // the first bad option is the one reported
         } else if (const auto equals = argument.find('='); equals != std::string::npos) {
-            const std::string value = argument.substr(equals + 1);
-            takeOption(argument.substr(0, equals), &value, line);
+            const std::string name = argument.substr(0, equals), value = argument.substr(equals + 1);
+            if (switchOf(name, line) != nullptr) {
+                line.error = "ERROR : Option [" + name + "] takes no value, [" + value +
+                             "] given: write " + name + " alone";
+            } else {
+                takeValuedOption(name, &value, line, given);
+            }
+        } else if (bool* on = switchOf(argument, line)) {
+            *on = true;
         } else {
             // --name VALUE: the value is the next argument, when there is one.
             const std::string value = i + 1 < argc ? argv[i + 1] : "";
-            takeOption(argument, i + 1 < argc ? &value : nullptr, line);
+            takeValuedOption(argument, i + 1 < argc ? &value : nullptr, line, given);
             i += (i + 1 < argc && line.error.empty()) ? 1 : 0;
         }
     }

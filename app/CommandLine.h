@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "LimitSurface.h"
 #include "SmoothingOptions.h"
 
 namespace faceloom {
@@ -13,6 +14,7 @@ namespace faceloom {
 struct CommandLine {
     std::vector<const char*> positional;
     SmoothingOptions smoothing;
+    LimitOptions limit;
     bool help = false;     // -h or --help first, or --help anywhere before "--"
     bool version = false;  // --version anywhere before "--"
     std::string error;     // the "ERROR : ..." line for an option or value we don't know

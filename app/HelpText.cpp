@@ -35,6 +35,16 @@ void printHelp() {
         "                                    curve (the default)\n"
         "    keep-corners                    a boundary vertex with only one face\n"
         "                                    stays where it is\n"
+        "  --scheme=TYPE           how faces are split and points moved:\n"
+        "    catmull-clark                   smooth (the default)\n"
+        "    simple                          split the same way, nothing moved: the\n"
+        "                                    shape and texture stay as they were\n"
+        "  --limit-surface         after the last step, move every vertex and\n"
+        "                          texture coordinate to where endless refinement\n"
+        "                          would take it (the smooth surface itself)\n"
+        "  --normals               write the smooth surface's normal at every vertex\n"
+        "                          (\"vn\" lines; faces as v/vt/vn, or v//vn)\n"
+        "  An option given twice must have the same value both times.\n"
         "\n"
         "Exit status :\n"
         "  0    no error reported\n"
@@ -42,7 +52,8 @@ void printHelp() {
         "  255  (-1) usage text printed\n"
         "\n"
         "Example :\n"
-        "  Faceloom --uv-smooth=keep-boundaries 2 vase.obj vase_smooth.obj\n",
+        "  Faceloom --uv-smooth=keep-boundaries 2 vase.obj vase_smooth.obj\n"
+        "  Faceloom --limit-surface --normals 2 vase.obj vase_shaded.obj\n",
         stdout);
 }
 

@@ -44,12 +44,17 @@ struct MemoryTable {
     Cost surfaceEdge{0, 5};
     Cost surfaceFacet{27, 62};
     // The last level, per point of a side and per facet: positions, and texture
-    // coordinates; each facet's position corners with its slot and rotation, the texture
-    // corners filed by slot, and those over the position corners.
+    // coordinates; each facet's position corners and what the texture side reads of its
+    // parent, and the texture corners over the position corners; the texts of the
+    // indices the writer makes, per point.
     Cost lastPosition{12, 12};
     Cost lastUv{8, 8};
-    Cost positionFacet{21, 21};
-    Cost textureFacetBySlot{16, 16};
+    Cost indexText{8, 8};
+    Cost normal{12, 12};  // per position, with --normals
+    // The limit surface: the points moved to their limits are made beside the others.
+    Cost limitPosition{12, 12};
+    Cost limitUv{8, 8};
+    Cost positionFacet{20, 20};
     Cost textureCorners{16, 16};
     Cost facetLabels{16, 16};  // the facet's material, its face, and its place in its group
     // The writer's line buffer, and the two chunks it formats on two threads.
@@ -123,18 +128,28 @@ MemoryAmounts sum(MemoryAmounts a, const MemoryAmounts& b) {
     return a;
 }
 
-// What a side's computed last level holds once made.
-MemoryAmounts lastLevelMemory(const SideLevels& levels, bool texture) {
+// What a side's computed last level holds once made; `limit` with what taking the limit
+// surface adds while it is taken.
+MemoryAmounts lastLevelMemory(const SideLevels& levels, bool texture, const LimitOptions& limit,
+                              bool whileTaken) {
     MemoryAmounts need;
     charge(need, levels.lastPoints(), texture ? kTable.lastUv : kTable.lastPosition);
-    charge(need, levels.lastFacets(), texture ? kTable.textureFacetBySlot : kTable.positionFacet);
+    if (!texture) {
+        charge(need, levels.lastFacets(), kTable.positionFacet);
+    }
+    if (!texture && limit.normals) {
+        charge(need, levels.lastPoints(), kTable.normal);
+    }
+    if (whileTaken && limit.limitSurface) {
+        charge(need, levels.lastPoints(), texture ? kTable.limitUv : kTable.limitPosition);
+    }
     return need;
 }
 
 }  // namespace
 
-RunMemory::RunMemory(const ObjMesh& mesh)
-    : mesh_(mesh), positions_(countSide(mesh, CornerSide::kPosition)) {
+RunMemory::RunMemory(const ObjMesh& mesh, const LimitOptions& limit)
+    : mesh_(mesh), limit_(limit), positions_(countSide(mesh, CornerSide::kPosition)) {
     if (mesh.uvCount() != 0) {
         texture_ = countSide(mesh, CornerSide::kTexture);
     }
@@ -167,23 +182,32 @@ MemoryAmounts RunMemory::estimate(int steps, SurfaceOverlap overlap) const {
 MemoryAmounts RunMemory::largestPhase(int steps, SurfaceOverlap overlap) const {
     const SideLevels positions = sideLevels(mesh_, positions_, steps);
     const MemoryAmounts positionSide =
-        sum(surfaceMemory(positions), lastLevelMemory(positions, false));
-    MemoryAmounts written = lastLevelMemory(positions, false);
+        sum(surfaceMemory(positions), lastLevelMemory(positions, false, limit_, true));
+    MemoryAmounts written = lastLevelMemory(positions, false, limit_, false);
+    // Writing: the refined mesh, and the texts of its indices.
+    MemoryAmounts writing = written;
+    charge(writing, positions.lastPoints(), kTable.indexText);
     if (mesh_.uvCount() == 0) {
-        return larger(positionSide, written);
+        return larger(positionSide, writing);
     }
+    // The texture surface at the level before the last stays until it is paired.
     const SideLevels texture = sideLevels(mesh_, texture_, steps);
-    const MemoryAmounts textureLevel = lastLevelMemory(texture, true);
-    const MemoryAmounts textureSide = sum(surfaceMemory(texture), textureLevel);
-    // Paired: both last levels, and the texture corners over the position corners.
-    written = sum(written, textureLevel);
+    const MemoryAmounts textureSurface = surfaceMemory(texture);
+    const MemoryAmounts textureSide =
+        sum(textureSurface, lastLevelMemory(texture, true, limit_, true));
+    written = sum(written, lastLevelMemory(texture, true, limit_, false));
     charge(written, positions.lastFacets(), kTable.textureCorners);
+    const MemoryAmounts pairing = sum(textureSurface, written);
+    charge(writing, texture.lastPoints(), kTable.lastUv);
+    charge(writing, positions.lastFacets(), kTable.textureCorners);
+    const MemoryAmounts afterSides = larger(pairing, writing);
     if (overlap == SurfaceOverlap::kBothAtOnce) {
-        return larger(sum(positionSide, textureSide), written);
+        return larger(sum(positionSide, textureSide), afterSides);
     }
     // The texture side after the position side, whose last level it keeps.
-    return larger(larger(positionSide, sum(textureSide, lastLevelMemory(positions, false))),
-                  written);
+    return larger(larger(positionSide,
+                         sum(textureSide, lastLevelMemory(positions, false, limit_, false))),
+                  afterSides);
 }
 
 SurfaceOverlap RunMemory::overlap(int steps, const MemoryAmounts& available) const {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "LimitSurface.h"
 #include "MemoryBudget.h"
 #include "ObjMesh.h"
 
@@ -26,7 +27,8 @@ struct SideCounts {
 // made, for every question a run asks. Holds on to `mesh`.
 class RunMemory {
 public:
-    explicit RunMemory(const ObjMesh& mesh);
+    // `limit`: what the last level takes of the limit surface.
+    explicit RunMemory(const ObjMesh& mesh, const LimitOptions& limit = {});
 
     // An upper bound of the peak memory of refining the mesh by `steps` steps and
     // writing the result, summed from what each part holds at the peak (see the table
@@ -43,6 +45,7 @@ private:
     MemoryAmounts largestPhase(int steps, SurfaceOverlap overlap) const;
 
     const ObjMesh& mesh_;
+    LimitOptions limit_;
     SideCounts positions_;
     SideCounts texture_;  // all zero without texture coordinates
 };

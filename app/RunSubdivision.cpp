@@ -67,6 +67,8 @@ private:
 bool SubdivisionRun::refine() {
     withTexture_ = refinesTexture(mesh_, diagnostics_);
     positions_.emplace();
+    positions_->limit = options_.limit;
+    texture_.limitSurface = options_.limit.limitSurface;
     positions_->build(mesh_, phases_, diagnostics_);
     // Kept by the run: both sides use them, the texture after the position side is gone.
     repairedFaces_ = std::move(positions_->built.repaired);
@@ -132,18 +134,23 @@ bool writeFile(const RefinedMesh& refined, const char* outputPath, PhaseReporter
 
 }  // namespace
 
-std::optional<RunOptions> checkRun(const ObjMesh& mesh, int steps,
-                                   const SmoothingOptions& smoothing, Diagnostics& diagnostics) {
+std::optional<RunOptions> checkRun(const ObjMesh& mesh, const RunOptions& wanted,
+                                   Diagnostics& diagnostics) {
     try {
+        RunOptions options = wanted;
+        options.path = stepNumberingHolds() ? LevelPath::kLastComputed : LevelPath::kAllBuilt;
         std::string refusal = inputLimitRefusal(mesh);
-        RunOptions options{steps, smoothing, SurfaceOverlap::kOneAtATime,
-                           stepNumberingHolds() ? LevelPath::kLastComputed
-                                                : LevelPath::kAllBuilt};
+        if (refusal.empty() && options.path == LevelPath::kAllBuilt && options.limit.any()) {
+            // The limit is read off the level before the last in the numbering of
+            // CGAL 5.5's step, which this CGAL does not keep.
+            refusal = "ERROR : The limit surface of [" + mesh.sourcePath +
+                      "] can't be taken: this build's CGAL refines in another order";
+        }
         if (refusal.empty()) {
             const MemoryAmounts available = availableMemory();
-            const RunMemory memory(mesh);
-            refusal = memory.refusal(steps, available);
-            options.overlap = memory.overlap(steps, available);
+            const RunMemory memory(mesh, options.limit);
+            refusal = memory.refusal(options.steps, available);
+            options.overlap = memory.overlap(options.steps, available);
         }
         if (refusal.empty()) {
             return options;

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "Diagnostics.h"
+#include "LimitSurface.h"
 #include "ObjMesh.h"
 #include "PhaseReporter.h"
 #include "RefinedMesh.h"
@@ -20,13 +21,16 @@ struct RunOptions {
     SurfaceOverlap overlap = SurfaceOverlap::kOneAtATime;
     // The last level computed when CGAL numbers its steps as that relies on (checkRun).
     LevelPath path = LevelPath::kLastComputed;
+    // What the last level takes from the limit surface.
+    LimitOptions limit;
 };
 
-// The checks before a run: the input's limits and the memory the run needs. Returns
-// the options the run takes, the surfaces' overlap set to what fits and the levels'
-// path to what CGAL allows, or nothing after reporting why the mesh can't be refined.
-std::optional<RunOptions> checkRun(const ObjMesh& mesh, int steps,
-                                   const SmoothingOptions& smoothing, Diagnostics& diagnostics);
+// The checks before a run of the `wanted` steps, smoothing and limit: the input's limits
+// and the memory the run needs. Returns the options the run takes, the surfaces'
+// overlap set to what fits and the levels' path to what CGAL allows, or nothing after
+// reporting why the mesh can't be refined.
+std::optional<RunOptions> checkRun(const ObjMesh& mesh, const RunOptions& wanted,
+                                   Diagnostics& diagnostics);
 
 // The tool's one run: refines `mesh` as `options` say and writes the refined, textured
 // mesh to `outputPath`. Reports its phases and errors to `diagnostics`. Returns true

@@ -65,7 +65,11 @@ int main(int argc, char** argv) {
     if (!mesh) {
         return 1;  // the loader said why
     }
-    const std::optional<RunOptions> options = checkRun(*mesh, steps, line.smoothing, console);
+    RunOptions wanted;
+    wanted.steps = steps;
+    wanted.smoothing = line.smoothing;
+    wanted.limit = line.limit;
+    const std::optional<RunOptions> options = checkRun(*mesh, wanted, console);
     // 1 whenever an error was reported, even if a file was written (one without its
     // texture, say): scripts must be able to tell.
     return options && runSubdivision(*mesh, outputPath, *options, console) ? 0 : 1;

@@ -153,9 +153,10 @@ Result runJob(const Options& options, std::uint64_t facets) {
         const std::optional<ObjMesh> mesh = loadObj(input.c_str(), LoadLimits{}, diagnostics).mesh;
         result.load = seconds(start);
         // One surface after the other is what a run does when memory is short.
-        const RunOptions run{options.steps, SmoothingOptions{},
-                             options.oneAtATime ? SurfaceOverlap::kOneAtATime
-                                                : SurfaceOverlap::kBothAtOnce};
+        RunOptions run;
+        run.steps = options.steps;
+        run.overlap =
+            options.oneAtATime ? SurfaceOverlap::kOneAtATime : SurfaceOverlap::kBothAtOnce;
         if (mesh) {
             runSubdivision(*mesh, output.c_str(), run, diagnostics, &result.phases);
         }

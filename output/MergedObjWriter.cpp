@@ -229,6 +229,11 @@ void writeFacet(LineBuffer& out, const RefinedMesh& mesh, const IndexTexts& text
             out.character('/');
             out.index(texts, mesh.textureCorners[j]);
         }
+        if (mesh.withNormals) {
+            // Each position's normal has the position's index: p/t/p, or p//p.
+            out.text("//", textured ? 1 : 2);
+            out.index(texts, mesh.positionCorners[j]);
+        }
     }
     out.character('\n');
 }
@@ -261,7 +266,7 @@ void writeVertexLine(LineBuffer& out, const char (&keyword)[N],
     out.character('\n');
 }
 
-// The "mtllib" and "v" lines.
+// The "mtllib", "v" and "vn" lines.
 bool writePositions(const RefinedMesh& mesh, LineBuffer& out) {
     for (const std::string& library : mesh.materialLibraries) {
         writeTextLine(out, "mtllib", library);
@@ -270,6 +275,11 @@ bool writePositions(const RefinedMesh& mesh, LineBuffer& out) {
         const Point3f& p = mesh.positions[i];
         writeVertexLine(lines, "v ", {p.x, p.y, p.z});
     });
+    writeLines(out, mesh.withNormals ? mesh.normals.size() : 0,
+               [&](LineBuffer& lines, std::size_t i) {
+                   const Point3f& n = mesh.normals[i];
+                   writeVertexLine(lines, "vn ", {n.x, n.y, n.z});
+               });
     return out.flush();
 }
 

@@ -5,9 +5,10 @@
 
 namespace faceloom {
 
-// Writes `mesh` as Wavefront OBJ: its "mtllib" lines, all "v x y z" lines, then
-// (when textured) all "vt u v" lines, then one "f" line per facet, "f p/t p/t p/t p/t"
-// or "f p p p p" (both forms in one file when only some facets have texture). With
+// Writes `mesh` as Wavefront OBJ: its "mtllib" lines, all "v x y z" lines, its
+// "vn x y z" lines (with normals), then (when textured) all "vt u v" lines, then one
+// "f" line per facet, "f p/t p/t p/t p/t" or "f p p p p" (both forms in one file when
+// only some facets have texture), with normals "f p/t/p ..." or "f p//p ...". With
 // objects, groups or materials the facet lines come grouped by object and group first
 // and by material second, each in order of first use, in their own order within a
 // run, and each run after the "o", "g" and "usemtl" lines that change from the run

@@ -35,6 +35,10 @@ void PositionSide::refine(int steps, const SmoothingOptions& smoothing, LevelPat
             shown(steps, surface.number_of_faces());
         }
         computeLastPositions(surface, rules, *lineage, mesh, parents, inputFaces);
+        if (limit.any()) {
+            takePositionLimits(surface, rules, limit, mesh.positions, mesh.normals);
+            mesh.withNormals = limit.normals;
+        }
         surface = SurfaceMesh();
     }
     phases.finishSteps(steps);

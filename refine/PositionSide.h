@@ -5,6 +5,7 @@
 #include "Diagnostics.h"
 #include "FacetLineage.h"
 #include "LastLevel.h"
+#include "LimitSurface.h"
 #include "ObjMesh.h"
 #include "PhaseReporter.h"
 #include "RefinedMesh.h"
@@ -31,6 +32,7 @@ struct PositionSide {
     BuiltSurface built;
     std::optional<FacetLineage> lineage;
     LevelPath path = LevelPath::kAllBuilt;
+    LimitOptions limit;                   // what the last level takes of the limit surface
     PositionParents parents;              // of a computed last level
     std::vector<std::uint32_t> inputFaces;  // of a computed last level: each facet's face
 

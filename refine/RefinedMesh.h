@@ -34,6 +34,12 @@ struct RefinedMesh {
     // mesh some of whose faces have no texture; empty when every facet is.
     std::vector<bool> facetTextured;
 
+    // With normals: one per position (by the same index), and every facet corner
+    // names the normal of its position. The flag stays set once the positions and
+    // normals are written and released.
+    FilledLater<Point3f> normals;
+    bool withNormals = false;
+
     // Materials, when the input has them: the text of its "mtllib" lines (paths as
     // they name the libraries from the output's directory), the material names, and
     // per facet the index of its material (kNoMaterial for none).

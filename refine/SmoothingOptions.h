@@ -20,9 +20,17 @@ enum class BoundarySmooth {
     kKeepCorners,  // a border vertex of a single face stays where it is
 };
 
+// How faces are split and points moved (Blender's "Subdivision Type").
+enum class Scheme {
+    kCatmullClark,  // smooth
+    kSimple,        // split as Catmull-Clark splits, every point on its face: bilinear
+};
+
 struct SmoothingOptions {
     UvSmooth uv = UvSmooth::kAll;
     BoundarySmooth boundary = BoundarySmooth::kAll;
+    // Simple moves nothing: texture and border modes then change nothing either.
+    Scheme scheme = Scheme::kCatmullClark;
 };
 
 }  // namespace faceloom

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "FacetPairing.h"
+#include "LimitSurface.h"
 #include "SurfaceHandOver.h"
 #include "UntexturedFacets.h"
 #include "UvSmoothing.h"
@@ -35,6 +36,9 @@ void TextureSide::refine(int steps, LevelPath levels, PhaseReporter& phases) {
             shown(steps, surface.number_of_faces());
         }
         computeLastUvs(surface, rules, lastUvs);
+        if (limitSurface) {
+            takeTextureLimits(surface, rules, lastUvs);
+        }
     }
     phases.finishSteps(steps);
 }

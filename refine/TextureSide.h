@@ -26,6 +26,7 @@ struct TextureSide {
     std::optional<FacetLineage> lineage;
     LevelPath path = LevelPath::kAllBuilt;
     FilledLater<Point2f> lastUvs;  // of a computed last level, until it is paired
+    bool limitSurface = false;     // its last level moved to the limit surface
 
     // Builds the layout as a polyhedron, reads its smoothing rules off it, and copies
     // it index for index into `surface`; the polyhedron is released at once. A layout
@@ -33,8 +34,8 @@ struct TextureSide {
     void build(const ObjMesh& faces, const SmoothingOptions& smoothing, PhaseReporter& phases,
                Diagnostics& diagnostics);
     // Refines the layout by `steps` steps along `path`; of a computed last level, the
-    // texture coordinates are kept in `lastUvs` and the surface at the level before it
-    // for the pairing.
+    // texture coordinates (at their limits when `limitSurface`) are kept in `lastUvs`
+    // and the surface at the level before it for the pairing.
     void refine(int steps, LevelPath levels, PhaseReporter& phases);
     // Pairs the refined layout with the refined positions in `mesh` (when `hasOutput`);
     // false when the layout could not be built or paired, which it reports.

@@ -1,7 +1,6 @@
 #include "UvSmoothing.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -43,54 +42,6 @@ void forEachPosition(const std::vector<std::pair<std::uint32_t, std::uint32_t>>&
     }
 }
 
-// Per position: whether it lies on the border of the mesh, that is on an edge that
-// only one face has.
-std::vector<bool> borderPositions(const ObjMesh& layout) {
-    const std::vector<EdgeUse> uses = sortedEdgeUses(layout, CornerSide::kPosition);
-    std::vector<bool> border(layout.vertexCount(), false);
-    forEachEdge(uses, [&](std::size_t first, std::size_t count) {
-        if (count == 1) {
-            for (const std::uint64_t c : {uses[first].atLow, uses[first].atHigh}) {
-                const std::uint32_t position = layout.corners[c].position;
-                if (position >= 1 && position <= layout.vertexCount()) {
-                    border[position - 1] = true;
-                }
-            }
-        }
-    });
-    return border;
-}
-
-// Marks the border vertices of the layout on a seam (`onSeam`) whose faces turn
-// through more than a half turn around them: the island is bent inwards there. Where
-// the layout's border is the mesh's own, it follows the mesh's rules instead.
-void keepConcaveCorners(const Polyhedron& surface, const std::vector<bool>& onSeam,
-                        std::vector<bool>& keep) {
-    const std::size_t count = surface.size_of_vertices();
-    std::vector<bool> border(count, false);
-    std::vector<double> angle(count, 0.0);
-    for (auto h = surface.halfedges_begin(); h != surface.halfedges_end(); ++h) {
-        const std::size_t v = vertexIndex(surface, h->vertex());
-        if (h->is_border()) {
-            border[v] = true;
-            continue;
-        }
-        // The angle of h's facet at its target.
-        const auto& at = h->vertex()->point();
-        const auto& before = h->opposite()->vertex()->point();
-        const auto& after = h->next()->vertex()->point();
-        const double ax = double(before.x()) - at.x(), ay = double(before.y()) - at.y();
-        const double bx = double(after.x()) - at.x(), by = double(after.y()) - at.y();
-        angle[v] += std::atan2(std::abs(ax * by - ay * bx), ax * bx + ay * by);
-    }
-    constexpr double kHalfTurn = 3.14159265358979323846;
-    for (std::size_t v = 0; v < count && v < keep.size(); ++v) {
-        if (border[v] && onSeam[v] && angle[v] > kHalfTurn + 1e-6) {
-            keep[v] = true;
-        }
-    }
-}
-
 // The layout vertices of a layout's surface (`count` of them), by the position they
 // lie at.
 struct LayoutVertices {
@@ -113,15 +64,70 @@ struct LayoutVertices {
     }
 };
 
-// Per layout vertex, whether it lies on a seam: where the mesh goes on but the layout
-// doesn't, at a position inside the mesh or one with two or more layout vertices.
-std::vector<bool> seamVertices(const ObjMesh& layout, const LayoutVertices& vertices) {
-    const std::vector<bool> meshBorder = borderPositions(layout);
-    std::vector<bool> onSeam(vertices.count, false);
-    vertices.mark(onSeam, [&](std::size_t first, std::size_t end) {
-        return end - first >= 2 || !meshBorder[vertices.pairs[first].first];
+// Per position: whether it lies on the border of the mesh, that is on an edge that
+// only one face has.
+std::vector<bool> borderPositions(const ObjMesh& layout) {
+    const std::vector<EdgeUse> uses = sortedEdgeUses(layout, CornerSide::kPosition);
+    std::vector<bool> border(layout.vertexCount(), false);
+    forEachEdge(uses, [&](std::size_t first, std::size_t count) {
+        if (count == 1) {
+            for (const std::uint64_t c : {uses[first].atLow, uses[first].atHigh}) {
+                const std::uint32_t position = layout.corners[c].position;
+                if (position >= 1 && position <= layout.vertexCount()) {
+                    border[position - 1] = true;
+                }
+            }
+        }
     });
-    return onSeam;
+    return border;
+}
+
+// Per layout vertex of `surface`: its number of faces, and whether it lies on the
+// surface's border.
+struct LayoutVertexFaces {
+    std::vector<std::uint32_t> faces;
+    std::vector<bool> border;
+};
+
+LayoutVertexFaces layoutVertexFaces(const Polyhedron& surface) {
+    LayoutVertexFaces result{std::vector<std::uint32_t>(surface.size_of_vertices(), 0),
+                             std::vector<bool>(surface.size_of_vertices(), false)};
+    for (auto h = surface.halfedges_begin(); h != surface.halfedges_end(); ++h) {
+        const std::size_t v = vertexIndex(surface, h->vertex());
+        if (h->is_border()) {
+            result.border[v] = true;
+        } else {
+            ++result.faces[v];
+        }
+    }
+    return result;
+}
+
+// Marks the layout vertices the concave mode keeps besides corners and junctions:
+// - at a position of two layout vertices one of which is a corner (of a single face),
+//   both: the corner's sharpness carries over to the other island, whose faces bend
+//   round it (the inner corner of an L-shaped island);
+// - where a seam ends inside the mesh (a dart), the position's only layout vertex: on
+//   the layout's border, though the mesh goes on all round it.
+// What decides is the layout's topology, never its angles in uv.
+void keepBesideCornersAndDarts(const ObjMesh& layout, const Polyhedron& surface,
+                               const LayoutVertices& vertices, std::vector<bool>& keep) {
+    const LayoutVertexFaces around = layoutVertexFaces(surface);
+    const std::vector<bool> meshBorder = borderPositions(layout);
+    vertices.mark(keep, [&](std::size_t first, std::size_t end) {
+        const std::uint32_t t = vertices.pairs[first].second;
+        if (end - first == 1) {
+            return t < around.border.size() && around.border[t] &&
+                   !meshBorder[vertices.pairs[first].first];
+        }
+        for (std::size_t k = first; k < end; ++k) {
+            const std::uint32_t other = vertices.pairs[k].second;
+            if (other < around.faces.size() && around.faces[other] == 1) {
+                return true;
+            }
+        }
+        return false;
+    });
 }
 
 }  // namespace
@@ -129,6 +135,7 @@ std::vector<bool> seamVertices(const ObjMesh& layout, const LayoutVertices& vert
 RefinementRules positionRules(const SmoothingOptions& options) {
     RefinementRules rules;
     rules.keepOneFaceCorners = options.boundary == BoundarySmooth::kKeepCorners;
+    rules.linear = options.scheme == Scheme::kSimple;
     return rules;
 }
 
@@ -159,7 +166,7 @@ RefinementRules layoutRules(const ObjMesh& layout, const Polyhedron& surface,
             rules.keepBorders = true;
             break;
         case UvSmooth::kKeepCornersJunctionsConcave:
-            keepConcaveCorners(surface, seamVertices(layout, vertices), rules.keep);
+            keepBesideCornersAndDarts(layout, surface, vertices, rules.keep);
             [[fallthrough]];
         case UvSmooth::kKeepCornersJunctions:
             vertices.mark(rules.keep,
@@ -172,6 +179,7 @@ RefinementRules layoutRules(const ObjMesh& layout, const Polyhedron& surface,
     if (std::find(rules.keep.begin(), rules.keep.end(), true) == rules.keep.end()) {
         rules.keep.clear();
     }
+    rules.linear = rules.linear || options.scheme == Scheme::kSimple;
     return rules;
 }
 

@@ -16,8 +16,11 @@ RefinementRules positionRules(const SmoothingOptions& options);
 // - a corner: a layout vertex of a single face;
 // - a junction: a layout vertex at a position where three or more layout vertices
 //   (islands) meet;
-// - a concave corner: a border vertex of the layout whose faces' angles at it add up
-//   to more than 180 degrees.
+// - beside a corner: a layout vertex at the position of a corner (a layout vertex of
+//   a single face) of another island, whose faces bend round that corner (concave,
+//   the inner corner of an L-shaped island, when the position has four faces);
+// - a dart: where a seam ends inside the mesh.
+// What decides is the layout's topology, not its angles in uv.
 RefinementRules layoutRules(const ObjMesh& layout, const Polyhedron& surface,
                             const SmoothingOptions& options);
 

@@ -224,8 +224,8 @@ TEST(CommandLineTest, UnknownOptionsAndModesAreRefusedBeforeAnyWork) {
         {{"--uv-smooth=ALL"},
          "ERROR : Unknown value [ALL] for [--uv-smooth]: use one of " + uvModes},
         {{"--smooth=all"},
-         "ERROR : Unknown option [--smooth]: the options are --uv-smooth=MODE and "
-         "--boundary-smooth=MODE (see --help)"},
+         "ERROR : Unknown option [--smooth]: the options are --uv-smooth=MODE, "
+         "--boundary-smooth=MODE, --scheme=TYPE, --limit-surface and --normals (see --help)"},
     };
     test::TempDir dir;
     const std::string out = dir.file("out.obj");

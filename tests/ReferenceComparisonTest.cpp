@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "support/ReferenceComparison.h"
 
@@ -79,6 +80,35 @@ TEST(ReferenceComparison, ReportsTextureOnOneSideOnly) {
         "f 1 2 5 4\nf 2 3 6 5\n";
     EXPECT_FALSE(test::compareWithReference(plain, kTwoQuads).problems.empty());
     EXPECT_TRUE(test::compareWithReference(plain, plain).problems.empty());
+}
+
+// Normals are compared by the angle between paired corners' normals; a corner without
+// a direction (a zero normal) against one with a direction is a half turn off.
+TEST(ReferenceComparison, MeasuresNormalsByAngle) {
+    const std::string quad = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+    const std::string faces = "f 1//1 2//1 3//1 4//2\n";
+    const std::string reference = quad + "vn 0 0 1\nvn 0 0 1\n" + faces;
+    const std::string tilted = quad + "vn 0 0 1\nvn 0 0.001 1\n" + faces;
+    const test::ReferenceComparison c = test::compareWithReference(tilted, reference);
+    EXPECT_TRUE(c.problems.empty()) << c.summary();
+    EXPECT_NEAR(c.normalDeviation, std::atan(0.001), 1e-12);
+    const std::string none = quad + "vn 0 0 1\nvn 0 0 0\n" + faces;
+    EXPECT_NEAR(test::compareWithReference(none, reference).normalDeviation, std::acos(-1.0),
+                1e-12);
+    const std::string plain = quad + "f 1 2 3 4\n";
+    EXPECT_FALSE(test::compareWithReference(plain, reference).problems.empty());
+}
+
+// Six significant digits, as the tool writes numbers, round 1.23457 from anything
+// within 5e-6 of it: only what lies beyond counts.
+TEST(ReferenceComparison, TakesSixDigitNumbersBeyondTheirRounding) {
+    const std::string reference = "v 0 0 0\nv 1.2345749 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n";
+    const std::string rounded = "v 0 0 0\nv 1.23457 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n";
+    EXPECT_GT(test::compareWithReference(rounded, reference).positionDeviation, 1e-7);
+    EXPECT_EQ(test::compareWithReference(rounded, reference, true).positionDeviation, 0.0);
+    const std::string off = "v 0 0 0\nv 1.23459 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n";
+    EXPECT_NEAR(test::compareWithReference(off, reference, true).positionDeviation,
+                (1.23459 - 1.2345749 - 5e-6) / std::sqrt(1.2345749 * 1.2345749 + 1), 1e-9);
 }
 
 }  // namespace

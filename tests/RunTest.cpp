@@ -26,6 +26,16 @@ using namespace faceloom;
 
 namespace {
 
+RunOptions options(int steps, const SmoothingOptions& smoothing, SurfaceOverlap overlap,
+                   LevelPath path = LevelPath::kLastComputed) {
+    RunOptions run;
+    run.steps = steps;
+    run.smoothing = smoothing;
+    run.overlap = overlap;
+    run.path = path;
+    return run;
+}
+
 // Everything a run reports and writes, its times masked.
 struct RunRecord {
     std::string out, err, file;
@@ -38,7 +48,7 @@ RunRecord record(const ObjMesh& mesh, const SmoothingOptions& smoothing, Surface
     test::RecordedDiagnostics diagnostics;
     RunRecord r;
     r.ok = runSubdivision(mesh, dir.file("out.obj").c_str(),
-                          RunOptions{2, smoothing, overlap, path}, diagnostics);
+                          options(2, smoothing, overlap, path), diagnostics);
     r.out = test::maskTimes(diagnostics.out);
     r.err = diagnostics.err;
     r.file = test::fileExists(dir.file("out.obj")) ? test::readFile(dir.file("out.obj")) : "";
@@ -93,7 +103,7 @@ TEST(RunTest, FailureOnEitherThreadEndsTheRunWithNoFile) {
         test::TempDir dir;
         FailingAtFinish diagnostics(nth);
         EXPECT_FALSE(runSubdivision(mesh, dir.file("out.obj").c_str(),
-                                    RunOptions{3, {}, SurfaceOverlap::kBothAtOnce}, diagnostics));
+                                    options(3, {}, SurfaceOverlap::kBothAtOnce), diagnostics));
         EXPECT_EQ(diagnostics.err, "failed at finish\n");
         EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << nth;
     }

@@ -1,12 +1,14 @@
-// The smoothing modes: Faceloom's refinement against OpenSubdiv's, run on the same
-// files (positions must follow the Catmark scheme, texture coordinates its
-// face-varying refinement, in every mode Faceloom offers), and what keeping the
-// islands' borders promises a painted texture.
+// The smoothing modes and the limit: Faceloom's refinement against OpenSubdiv's, run on
+// the same files (positions must follow the Catmark scheme with smooth boundaries,
+// texture coordinates its face-varying refinement, in every mode Faceloom offers; limit
+// points and normals its limit masks; Simple subdivision its bilinear scheme), and what
+// keeping the islands' borders promises a painted texture.
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cctype>
+#include <initializer_list>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -36,6 +38,7 @@ const Shape kShapes[] = {
     {"mixed_polygons.obj"},
     {"pentagon.obj"},
     {"fans_of_valence_3_5_6.obj"},
+    {"border_fans_of_three_to_six_faces.obj"},
     {"three_islands_meet_at_a_vertex.obj"},
     {"l_shaped_island_in_grid.obj"},
     {"mirrored_texture_strip.obj"},
@@ -46,7 +49,7 @@ const Shape kShapes[] = {
     {"triangles_meeting_at_a_point.obj", "triangles_meeting_at_a_point_split.obj"},
 };
 
-// The options, given to Faceloom and the reference alike.
+// The smoothing modes, given to Faceloom and the reference alike.
 const std::vector<std::string> kModes[] = {
     {},
     {"--uv-smooth=none"},
@@ -62,55 +65,111 @@ const std::vector<std::string> kModes[] = {
     {"--uv-smooth=keep-boundaries", "--boundary-smooth=keep-corners"},
 };
 
-const int kSteps[] = {1, 2, 3};
-constexpr double kTolerance = 1e-5;  // of the bounding box diagonal
+// What is taken from the limit surface, on top of a mode. Normals are compared by
+// angle whenever both files have them.
+const std::vector<std::string> kLimits[] = {
+    {"--limit-surface", "--normals"},
+    {"--normals"},
+};
+
+// Simple subdivision, with modes that change nothing under it. (Its normals are the
+// facets' and are checked elsewhere: a bilinear surface has no tangent plane at its
+// vertices, and the reference's pick of one face there follows its own face order.)
+const std::vector<std::string> kSimple[] = {
+    {"--scheme=simple"},
+    {"--scheme=simple", "--limit-surface"},
+    {"--scheme=simple", "--uv-smooth=keep-boundaries", "--boundary-smooth=keep-corners"},
+};
+
+// Deviations allowed: of the bounding box diagonal, and for normals in radians. Simple
+// subdivision is exact arithmetic on both sides, so its deviation is taken beyond
+// the rounding of the six digits the tool writes.
+constexpr double kTolerance = 1e-5;
+constexpr double kSimpleTolerance = 1e-6;
+constexpr double kNormalTolerance = 1e-4;
 
 void PrintTo(const Shape& shape, std::ostream* os) {
     *os << shape.file;
 }
 
-using Case = std::tuple<Shape, std::vector<std::string>>;
+// Refines `shape` by Faceloom and by the reference with the same arguments and
+// compares the two files facet by facet.
+test::ReferenceComparison compareRun(const Shape& shape, const std::vector<std::string>& options,
+                                     int steps, bool sixDigits) {
+    const test::TempDir dir;
+    const std::string ours = dir.file("ours.obj"), reference = dir.file("reference.obj");
+    std::vector<std::string> args = options;
+    args.insert(args.end(), {std::to_string(steps), test::dataFile(shape.file), ours});
+    const test::RunResult run = test::runTool(args);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
 
-class AgreesWithReference : public testing::TestWithParam<Case> {};
+    std::vector<std::string> referenceArgv{FACELOOM_OSD_REFERENCE};
+    referenceArgv.insert(referenceArgv.end(), args.begin(), args.end());
+    referenceArgv.back() = reference;
+    if (shape.referenceFile != nullptr) {
+        referenceArgv.end()[-2] = test::dataFile(shape.referenceFile);
+    }
+    const test::RunResult referenceRun = test::runProgram(referenceArgv);
+    EXPECT_EQ(referenceRun.status, 0) << referenceRun.err;
+    if (run.status != 0 || referenceRun.status != 0) {
+        test::ReferenceComparison failed;
+        failed.problems.push_back("a run failed");
+        return failed;
+    }
+    return test::compareWithReference(test::readFile(ours), test::readFile(reference),
+                                      sixDigits);
+}
 
-TEST_P(AgreesWithReference, FacetByFacet) {
-    const auto& [shape, options] = GetParam();
-    for (int steps : kSteps) {
-        SCOPED_TRACE(std::to_string(steps) + " steps");
-        const test::TempDir dir;
-        const std::string ours = dir.file("ours.obj"), reference = dir.file("reference.obj");
-        std::vector<std::string> args = options;
-        args.insert(args.end(), {std::to_string(steps), test::dataFile(shape.file), ours});
+void expectAgreement(const test::ReferenceComparison& c, double tolerance) {
+    EXPECT_TRUE(c.problems.empty()) << c.summary();
+    EXPECT_EQ(c.facets, c.referenceFacets) << c.summary();
+    EXPECT_EQ(c.unmatched, 0u) << c.summary();
+    EXPECT_LE(c.positionDeviation, tolerance) << c.summary();
+    EXPECT_LE(c.uvDeviation, tolerance) << c.summary();
+    EXPECT_LE(c.normalDeviation, kNormalTolerance) << c.summary();
+}
 
-        const test::RunResult run = test::runTool(args);
-        ASSERT_EQ(run.status, 0) << run.out << run.err;
-
-        std::vector<std::string> referenceArgv{FACELOOM_OSD_REFERENCE};
-        referenceArgv.insert(referenceArgv.end(), args.begin(), args.end());
-        referenceArgv.back() = reference;
-        if (shape.referenceFile != nullptr) {
-            referenceArgv.end()[-2] = test::dataFile(shape.referenceFile);
-        }
-        const test::RunResult referenceRun = test::runProgram(referenceArgv);
-        ASSERT_EQ(referenceRun.status, 0) << referenceRun.err;
-
-        const test::ReferenceComparison c =
-            test::compareWithReference(test::readFile(ours), test::readFile(reference));
-        EXPECT_TRUE(c.problems.empty()) << c.summary();
-        EXPECT_EQ(c.facets, c.referenceFacets) << c.summary();
-        EXPECT_EQ(c.unmatched, 0u) << c.summary();
-        EXPECT_LE(c.positionDeviation, kTolerance) << c.summary();
-        EXPECT_LE(c.uvDeviation, kTolerance) << c.summary();
+// Runs every step count of `steps`, expecting agreement.
+void checkSteps(const Shape& shape, const std::vector<std::string>& options,
+                std::initializer_list<int> steps, double tolerance) {
+    for (int s : steps) {
+        SCOPED_TRACE(std::to_string(s) + " steps");
+        expectAgreement(compareRun(shape, options, s, tolerance == kSimpleTolerance), tolerance);
     }
 }
 
-std::string caseName(const testing::TestParamInfo<Case>& info) {
-    const auto& [shape, options] = info.param;
+using Case = std::tuple<Shape, std::vector<std::string>>;
+using LimitCase = std::tuple<Shape, std::vector<std::string>, std::vector<std::string>>;
+
+class AgreesWithReference : public testing::TestWithParam<Case> {};
+class LimitAgreesWithReference : public testing::TestWithParam<LimitCase> {};
+class SimpleAgreesWithReference : public testing::TestWithParam<Case> {};
+
+TEST_P(AgreesWithReference, FacetByFacet) {
+    const auto& [shape, options] = GetParam();
+    checkSteps(shape, options, {1, 2, 3}, kTolerance);
+}
+
+TEST_P(LimitAgreesWithReference, FacetByFacet) {
+    const auto& [shape, mode, limit] = GetParam();
+    std::vector<std::string> options = mode;
+    options.insert(options.end(), limit.begin(), limit.end());
+    checkSteps(shape, options, {1, 2}, kTolerance);
+}
+
+TEST_P(SimpleAgreesWithReference, FacetByFacet) {
+    const auto& [shape, options] = GetParam();
+    checkSteps(shape, options, {1, 2}, kSimpleTolerance);
+}
+
+std::string nameOf(const Shape& shape, const std::vector<std::vector<std::string>>& optionLists) {
     std::string name = shape.file;
     name = name.substr(name.rfind('/') + 1);
     name.resize(name.size() - 4);  // ".obj"
-    for (const std::string& option : options) {
-        name += "_" + option.substr(2);
+    for (const auto& options : optionLists) {
+        for (const std::string& option : options) {
+            name += "_" + option.substr(2);
+        }
     }
     for (char& c : name) {
         if (!std::isalnum(static_cast<unsigned char>(c))) {
@@ -120,8 +179,23 @@ std::string caseName(const testing::TestParamInfo<Case>& info) {
     return name;
 }
 
+std::string caseName(const testing::TestParamInfo<Case>& info) {
+    return nameOf(std::get<0>(info.param), {std::get<1>(info.param)});
+}
+
+std::string limitCaseName(const testing::TestParamInfo<LimitCase>& info) {
+    return nameOf(std::get<0>(info.param), {std::get<1>(info.param), std::get<2>(info.param)});
+}
+
 INSTANTIATE_TEST_SUITE_P(Shapes, AgreesWithReference,
                          testing::Combine(testing::ValuesIn(kShapes), testing::ValuesIn(kModes)),
+                         caseName);
+INSTANTIATE_TEST_SUITE_P(Shapes, LimitAgreesWithReference,
+                         testing::Combine(testing::ValuesIn(kShapes), testing::ValuesIn(kModes),
+                                          testing::ValuesIn(kLimits)),
+                         limitCaseName);
+INSTANTIATE_TEST_SUITE_P(Shapes, SimpleAgreesWithReference,
+                         testing::Combine(testing::ValuesIn(kShapes), testing::ValuesIn(kSimple)),
                          caseName);
 
 using Polygon = std::vector<std::array<double, 2>>;

@@ -2,9 +2,10 @@
 
     preview_test.py FACELOOM_BINARY SOURCE_DIR
 
-Draws the example cube as it is, refined, and without texture, and checks each
-picture: there, of a sensible size, not blank, and showing the contrasting colour
-exactly when texture is taken from outside the input's uv islands.
+Draws the example cube as it is, refined, without texture, and shaded with its
+normals, and checks each picture: there, of a sensible size, not blank, showing the
+contrasting colour exactly when texture is taken from outside the input's uv
+islands, and smoothly shaded where the file has normals.
 """
 
 import os
@@ -73,5 +74,23 @@ with tempfile.TemporaryDirectory() as scratch:
     if image is not None:
         spread = image.max(axis=2) - image.min(axis=2)
         check(spread.max() < 0.02, "untextured: coloured pixels in a grey picture")
+
+    # Shaded with the written normals, the same facets blend into smooth gradients:
+    # far fewer steps in brightness from one pixel to the next than at every facet's
+    # edge.
+    smooth = os.path.join(scratch, "smooth.obj")
+    run = subprocess.run([tool, "--normals", "2",
+                          os.path.join(source, "tests", "data", "cube_without_texture.obj"), smooth],
+                         capture_output=True, text=True)
+    check(run.returncode == 0, "Faceloom failed: " + run.stderr)
+    shaded = draw("normals", smooth)
+    if image is not None and shaded is not None:
+        def steps(picture):
+            grey = picture[..., 0]
+            inside = (grey[:, 1:] < 0.99) & (grey[:, :-1] < 0.99)
+            return int(((np.abs(np.diff(grey, axis=1)) > 4 / 255) & inside).sum())
+        check(3 * steps(shaded) < steps(image),
+              "normals: %d steps in brightness against %d without them"
+              % (steps(shaded), steps(image)))
 
 sys.exit(1 if failures else 0)

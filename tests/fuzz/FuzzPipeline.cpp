@@ -105,7 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const ObjMesh mesh = parseObj(text);
         test::RecordedDiagnostics diagnostics;
-        const std::optional<RunOptions> options = checkRun(mesh, 1, SmoothingOptions{}, diagnostics);
+        RunOptions wanted;
+        wanted.steps = 1;
+        const std::optional<RunOptions> options = checkRun(mesh, wanted, diagnostics);
         if (!options) {
             return 0;  // the tool refuses it before any work
         }

@@ -16,6 +16,23 @@ bool readIndex(const std::string& text, long& value) {
     return true;
 }
 
+// Reads a corner "p", "p/t", "p/t/n" or "p//n"; false when it has none of these
+// forms. Indices start at 1.
+bool readCorner(const std::string& token, ObjFile::Corner& c) {
+    const auto first = token.find('/');
+    const auto second = first == std::string::npos ? first : token.find('/', first + 1);
+    bool ok = readIndex(token.substr(0, first), c.p) && c.p >= 1;
+    if (first != std::string::npos) {
+        const std::string texture = token.substr(first + 1, second - first - 1);
+        ok = ok && ((second != std::string::npos && texture.empty()) ||
+                    (readIndex(texture, c.t) && c.t >= 1));
+    }
+    if (second != std::string::npos) {
+        ok = ok && readIndex(token.substr(second + 1), c.n) && c.n >= 1;
+    }
+    return ok;
+}
+
 }  // namespace
 
 ObjFile parseObj(const std::string& text, bool someUntextured) {
@@ -32,6 +49,12 @@ ObjFile parseObj(const std::string& text, bool someUntextured) {
                 obj.problems.push_back("bad v line: " + line);
             }
             obj.v.push_back(p);
+        } else if (key == "vn") {
+            std::array<double, 3> n{};
+            if (!(words >> n[0] >> n[1] >> n[2])) {
+                obj.problems.push_back("bad vn line: " + line);
+            }
+            obj.vn.push_back(n);
         } else if (key == "vt") {
             std::array<double, 2> t{};
             if (!(words >> t[0] >> t[1])) {
@@ -42,21 +65,18 @@ ObjFile parseObj(const std::string& text, bool someUntextured) {
             std::vector<ObjFile::Corner> facet;
             for (std::string token; words >> token;) {
                 ObjFile::Corner c;
-                const auto slash = token.find('/');
-                const bool ok = slash == std::string::npos
-                                    ? readIndex(token, c.p)
-                                    : readIndex(token.substr(0, slash), c.p) &&
-                                          readIndex(token.substr(slash + 1), c.t);
-                if (!ok) {
+                if (!readCorner(token, c)) {
                     obj.problems.push_back("bad corner '" + token + "' in: " + line);
                 }
-                (slash == std::string::npos ? anyPlain : anyTexture) = true;
+                (c.t == 0 ? anyPlain : anyTexture) = true;
                 if (c.p < 1 || c.p > static_cast<long>(obj.v.size())) {
                     obj.problems.push_back("position index out of range in: " + line);
                 }
-                if (slash != std::string::npos &&
-                    (c.t < 1 || c.t > static_cast<long>(obj.vt.size()))) {
+                if (c.t != 0 && c.t > static_cast<long>(obj.vt.size())) {
                     obj.problems.push_back("texture index out of range in: " + line);
+                }
+                if (!obj.vn.empty() && (c.n < 1 || c.n > static_cast<long>(obj.vn.size()))) {
+                    obj.problems.push_back("normal index missing or out of range in: " + line);
                 }
                 facet.push_back(c);
             }

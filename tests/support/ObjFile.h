@@ -7,14 +7,16 @@
 namespace test {
 
 // An output file of the tool, read back strictly: every line must be a "v", "vt",
-// "f", "mtllib", "usemtl", "o" or "g" line of the form the tool writes.
+// "vn", "f", "mtllib", "usemtl", "o" or "g" line of the form the tool writes.
 struct ObjFile {
     struct Corner {
         long p = 0;  // 1-based position index
         long t = 0;  // 1-based texture index, 0 when the corner has none
+        long n = 0;  // 1-based normal index, 0 when the corner has none
     };
     std::vector<std::array<double, 3>> v;
     std::vector<std::array<double, 2>> vt;
+    std::vector<std::array<double, 3>> vn;
     std::vector<std::vector<Corner>> f;
     std::vector<std::string> facetMaterial;  // per facet: the last "usemtl" name before it
     std::vector<std::string> facetObject;    // per facet: the last "o" name before it

@@ -17,20 +17,25 @@ namespace test {
 // pair one to one.
 //
 // Deviations are the largest distance between paired corners, over the diagonal of
-// the reference's bounding box of positions (resp. texture coordinates).
+// the reference's bounding box of positions (resp. texture coordinates); for normals,
+// when both files have them, the largest angle between paired corners' normals.
 struct ReferenceComparison {
     std::size_t facets = 0;           // facets in the file compared
     std::size_t referenceFacets = 0;  // facets in the reference
     std::size_t unmatched = 0;        // facets, of either file, left without a partner
     double positionDeviation = 0.0;
     double uvDeviation = 0.0;
-    std::vector<std::string> problems;  // malformed files, texture on one side only
+    double normalDeviation = 0.0;       // radians
+    std::vector<std::string> problems;  // malformed files, texture or normals on one side only
 
     // One line for test failure messages.
     std::string summary() const;
 };
 
+// `sixDigits`: the file's numbers are rounded to six significant digits, as the
+// tool writes them; each coordinate's difference is taken beyond that rounding.
 ReferenceComparison compareWithReference(const std::string& objText,
-                                         const std::string& referenceText);
+                                         const std::string& referenceText,
+                                         bool sixDigits = false);
 
 }  // namespace test

@@ -1,0 +1,235 @@
+// The limit surface, normals and Simple subdivision through the real binary: how the
+// options are given and refused, the form of the file they write, and what holds of
+// a limit whatever the reference says (it doesn't depend on the level it is read
+// from, and it is where further refinement goes).
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "support/ObjFile.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using Point = std::array<double, 3>;
+
+test::ObjFile refine(const std::vector<std::string>& options, int steps, const std::string& input,
+                     const test::TempDir& dir) {
+    std::vector<std::string> args = options;
+    const std::string out = dir.file("out.obj");
+    args.insert(args.end(), {std::to_string(steps), input, out});
+    const test::RunResult run = test::runTool(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    return test::parseObj(test::readFile(out));
+}
+
+double distance(const Point& a, const Point& b) {
+    return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                     (a[2] - b[2]) * (a[2] - b[2]));
+}
+
+double dot(const Point& a, const Point& b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+double angle(const Point& a, const Point& b) {
+    const Point c{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    return std::atan2(std::sqrt(dot(c, c)), dot(a, b));
+}
+
+TEST(LimitOptionsTest, NormalsAreWrittenOnePerVertexAndPointOutOfAClosedMesh) {
+    const test::TempDir dir;
+    for (const char* input : {"../../examples/textured_cube.obj", "cube_without_texture.obj"}) {
+        const test::ObjFile obj = refine({"--normals"}, 2, test::dataFile(input), dir);
+        ASSERT_TRUE(obj.wellFormed()) << obj.problems.front();
+        ASSERT_EQ(obj.vn.size(), obj.v.size()) << input;
+        for (const auto& n : obj.vn) {
+            EXPECT_NEAR(std::sqrt(dot(n, n)), 1.0, 1e-5);
+        }
+        for (const auto& facet : obj.f) {
+            for (const auto& corner : facet) {
+                EXPECT_EQ(corner.n, corner.p);  // each position's normal has its index
+                EXPECT_EQ(corner.t != 0, !obj.vt.empty());
+                // The cube is centred on the origin and wound outwards.
+                EXPECT_GT(dot(obj.vn[corner.n - 1], obj.v[corner.p - 1]), 0.0);
+            }
+        }
+    }
+    // The corner forms themselves, as readers see them.
+    const std::string plain = test::readFile(dir.file("out.obj"));
+    EXPECT_NE(plain.find("//"), std::string::npos);
+    refine({"--normals"}, 1, test::cubeFile(), dir);
+    const std::string textured = test::readFile(dir.file("out.obj"));
+    EXPECT_NE(textured.find("\nvn "), std::string::npos);
+    EXPECT_EQ(textured.find("//"), std::string::npos);
+    EXPECT_NE(textured.find("/21 "), std::string::npos);
+    // Another reader takes both forms (where assimp is installed).
+    if (test::fileExists("/usr/bin/assimp")) {
+        const test::RunResult info = test::runProgram({"/usr/bin/assimp", "info", dir.file("out.obj")});
+        EXPECT_EQ(info.status, 0) << info.out << info.err;
+    }
+}
+
+// The normals are the limit surface's: the same whether or not the points move there.
+TEST(LimitOptionsTest, NormalsAreTheSameWithAndWithoutTheLimitSurface) {
+    const test::TempDir dir;
+    for (const char* input : {"torus_two_seams.obj", "open_grid_one_island.obj"}) {
+        const test::ObjFile refined = refine({"--normals"}, 2, test::dataFile(input), dir);
+        const test::ObjFile limit =
+            refine({"--normals", "--limit-surface"}, 2, test::dataFile(input), dir);
+        EXPECT_EQ(refined.vn, limit.vn) << input;
+        EXPECT_NE(refined.v, limit.v) << input;
+    }
+}
+
+// A vertex's limit is one point of the limit surface, with one normal there, whichever
+// level it is read from: the masks are left eigenvectors of the refinement. Read at
+// one step and at three, the input's vertices (and texture coordinates) must agree.
+TEST(LimitOptionsTest, LimitsReadAtOneStepOrThreeAgree) {
+    const test::TempDir dir;
+    const std::vector<std::string> options = {"--limit-surface", "--normals"};
+    for (const char* input : {"torus_two_seams.obj", "../../examples/textured_cube.obj",
+                              "open_grid_one_island.obj", "fans_of_valence_3_5_6.obj",
+                              "mixed_polygons.obj", "l_shaped_island_in_grid.obj"}) {
+        SCOPED_TRACE(input);
+        const test::ObjFile source = test::parseObj(test::readFile(test::dataFile(input)));
+        for (const auto& mode : {std::vector<std::string>{}, {"--uv-smooth=keep-corners"},
+                                 {"--boundary-smooth=keep-corners", "--uv-smooth=keep-boundaries"}}) {
+            std::vector<std::string> args = options;
+            args.insert(args.end(), mode.begin(), mode.end());
+            const test::ObjFile one = refine(args, 1, test::dataFile(input), dir);
+            const test::ObjFile three = refine(args, 3, test::dataFile(input), dir);
+            for (std::size_t v = 0; v < source.v.size(); ++v) {
+                EXPECT_LT(distance(one.v[v], three.v[v]), 2e-5) << "vertex " << v + 1;
+                EXPECT_LT(angle(one.vn[v], three.vn[v]), 1e-4) << "vertex " << v + 1;
+            }
+            for (std::size_t t = 0; t < source.vt.size(); ++t) {
+                EXPECT_NEAR(one.vt[t][0], three.vt[t][0], 2e-5) << "uv " << t + 1;
+                EXPECT_NEAR(one.vt[t][1], three.vt[t][1], 2e-5) << "uv " << t + 1;
+            }
+        }
+    }
+}
+
+// Where refinement goes: after six steps the input's vertices lie a few thousandths of
+// their first step's move from the limit read off that first step. A pillow of two
+// quads (every vertex inside and of two faces) too, where the usual masks vanish; its
+// two sheets meet at those vertices back to back, with no normal ("vn 0 0 0").
+TEST(LimitOptionsTest, TheLimitIsWhereRefinementGoes) {
+    const test::TempDir dir;
+    const std::string pillow = dir.file("pillow.obj");
+    test::writeFile(pillow,
+                    "v 0 0 0\nv 1 0 0.2\nv 1 1 0\nv 0 1 -0.1\nf 1 2 3 4\nf 4 3 2 1\n");
+    for (const std::string& input :
+         {test::cubeFile(), test::dataFile("open_grid_one_island.obj"),
+          test::dataFile("pentagon.obj"), pillow}) {
+        SCOPED_TRACE(input);
+        const test::ObjFile source = test::parseObj(test::readFile(input));
+        const test::ObjFile first = refine({}, 1, input, dir);
+        const test::ObjFile limit = refine({"--limit-surface", "--normals"}, 1, input, dir);
+        const test::ObjFile sixth = refine({}, 6, input, dir);
+        for (std::size_t v = 0; v < source.v.size(); ++v) {
+            const double move = distance(first.v[v], sixth.v[v]);
+            EXPECT_LT(distance(limit.v[v], sixth.v[v]), 4e-3 * move + 1e-6) << "vertex " << v + 1;
+            EXPECT_NEAR(dot(limit.vn[v], limit.vn[v]), input == pillow ? 0.0 : 1.0, 1e-5)
+                << "vertex " << v + 1;
+        }
+    }
+}
+
+// Simple subdivision moves nothing: a box stays the box, its texture stays on its
+// faces, and its normals are its facets' (their unit normals summed where faces of
+// different sizes meet).
+TEST(LimitOptionsTest, SimpleKeepsTheBoxAndItsFacetNormals) {
+    const test::TempDir dir;
+    // The cube stretched to twice its length in x.
+    std::string box = test::readFile(test::cubeFile());
+    for (std::size_t at = 0; (at = box.find("\nv -1 ", at)) != std::string::npos;) {
+        box.replace(at, 6, "\nv -2 ");
+    }
+    for (std::size_t at = 0; (at = box.find("\nv 1 ", at)) != std::string::npos;) {
+        box.replace(at, 5, "\nv 2 ");
+    }
+    test::writeFile(dir.file("box.obj"), box);
+    const Point half{2, 1, 1};
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--scheme=simple", "--normals"},
+          {"--scheme", "simple", "--normals", "--limit-surface", "--uv-smooth=all"}}) {
+        const test::ObjFile obj = refine(options, 2, dir.file("box.obj"), dir);
+        ASSERT_EQ(obj.v.size(), obj.vn.size());
+        for (std::size_t v = 0; v < obj.v.size(); ++v) {
+            // On the box's surface, and the normal the sum of the unit normals of the
+            // box's faces it lies on.
+            Point expected{};
+            int faces = 0;
+            for (int axis = 0; axis < 3; ++axis) {
+                if (std::abs(std::abs(obj.v[v][axis]) - half[axis]) < 1e-6) {
+                    expected[axis] = obj.v[v][axis] / half[axis];
+                    ++faces;
+                }
+            }
+            ASSERT_GE(faces, 1) << "vertex " << v + 1;
+            for (int axis = 0; axis < 3; ++axis) {
+                EXPECT_NEAR(obj.vn[v][axis], expected[axis] / std::sqrt(faces), 1e-5);
+            }
+        }
+        for (const auto& uv : obj.vt) {  // on the cross's grid of quarters and thirds
+            EXPECT_NEAR(uv[0] * 16, std::round(uv[0] * 16), 1e-4);
+            EXPECT_NEAR(uv[1] * 12, std::round(uv[1] * 12), 1e-3);
+        }
+    }
+}
+
+TEST(LimitOptionsTest, BadOptionsAreRefusedBeforeAnyWork) {
+    struct Case {
+        std::vector<std::string> options;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"--normals=yes"}, "ERROR : Option [--normals] takes no value, [yes] given: write "
+                            "--normals alone"},
+        {{"--limit-surface="}, "ERROR : Option [--limit-surface] takes no value, [] given: "
+                               "write --limit-surface alone"},
+        {{"--scheme=loop"},
+         "ERROR : Unknown value [loop] for [--scheme]: use one of catmull-clark, simple"},
+        {{"--scheme=simple", "--scheme", "catmull-clark"},
+         "ERROR : Option [--scheme] given twice, as [simple] and [catmull-clark]: give it once"},
+        {{"--uv-smooth=none", "--normals", "--uv-smooth=all"},
+         "ERROR : Option [--uv-smooth] given twice, as [none] and [all]: give it once"},
+        {{"--normal"},
+         "ERROR : Unknown option [--normal]: the options are --uv-smooth=MODE, "
+         "--boundary-smooth=MODE, --scheme=TYPE, --limit-surface and --normals (see --help)"},
+    };
+    const test::TempDir dir;
+    const std::string out = dir.file("out.obj");
+    test::writeFile(out, "kept");
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {"2", test::cubeFile(), out});
+        const test::RunResult r = test::runTool(args);
+        EXPECT_EQ(r.status, 1) << c.options[0];
+        EXPECT_EQ(r.out, "") << c.options[0];
+        EXPECT_EQ(r.err, c.message + "\n");
+        EXPECT_EQ(test::readFile(out), "kept");
+    }
+    // The same value twice, and switches twice, are one request.
+    const test::RunResult twice = test::runTool({"--scheme=simple", "--scheme=simple", "--normals",
+                                                 "--normals", "1",
+                                                 test::cubeFile(), out});
+    EXPECT_EQ(twice.status, 0) << twice.err;
+}
+
+TEST(LimitOptionsTest, HelpDocumentsTheOptions) {
+    const test::RunResult help = test::runTool({"--help"});
+    for (const char* text : {"--limit-surface", "--normals", "--scheme=TYPE", "catmull-clark",
+                             "simple", "vn"}) {
+        EXPECT_NE(help.out.find(text), std::string::npos) << text;
+    }
+}
+
+}  // namespace
