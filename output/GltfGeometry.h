@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "RefinedMesh.h"
+#include "Vec.h"
+
+namespace faceloom {
+
+// A refined surface as one glTF triangle primitive: one vertex per distinct pair of a
+// refined position and the texture coordinate over it (a position on a uv seam gets
+// one vertex per side), each with the normal of its position, and two triangles per
+// refined quad, (a, b, c) and (a, c, d), wound as the quad is.
+struct GltfGeometry {
+    std::vector<vec3<float>> positions;
+    std::vector<vec3<float>> normals;
+    std::vector<vec2<float>> uvs;        // empty without texture
+    std::vector<std::uint32_t> indices;  // three to a triangle
+    vec3<float> min, max;                // of the positions, for the accessor
+};
+
+// One unit normal per refined position: the limit normals the refinement gives, when
+// it gives them, otherwise the sum of the area vectors of the refined quads around
+// the position, normalized (+z where they cancel out).
+std::vector<vec3<float>> positionNormals(const RefinedMesh& mesh);
+
+// The refined facets `facets` (every facet when null) of `mesh` as one primitive,
+// `normals` from positionNormals(mesh). Only the positions those facets use get
+// vertices, in the order the facets first use them. Facets without texture, in a mesh
+// some of whose facets have it, get (0, 0).
+GltfGeometry gltfGeometry(const RefinedMesh& mesh, const std::vector<vec3<float>>& normals,
+                          const std::vector<std::uint32_t>* facets = nullptr);
+
+}  // namespace faceloom
