@@ -262,6 +262,10 @@ bool refineObjToGltf(const ObjMesh& mesh, const char* outputPath, bool binary,
     std::vector<RefinedPrimitive> primitives;
     for (std::size_t g = 0; g < groups.size(); ++g) {
         primitives.push_back({0, g, gltfGeometry(*refined, normals, &groups[g])});
+        // OBJ's v runs up the image, glTF's down it.
+        for (vec2<float>& uv : primitives.back().geometry.uvs) {
+            uv.y = 1.0f - uv.y;
+        }
     }
     const GltfWriteFailure failure = writeGltf(document, primitives, outputPath, binary);
     if (!failure.path.empty()) {

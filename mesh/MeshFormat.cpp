@@ -58,7 +58,15 @@ MeshFormat inputFormat(const char* path) {
     if (i < n && head[i] == '{') {
         return MeshFormat::kGltf;
     }
-    return named;
+    // Plain text that is not JSON is OBJ, whatever the name says; bytes that are not
+    // text go by the name (for the loader it names to say what is wrong with them).
+    for (std::size_t k = 0; k < n; ++k) {
+        const auto byte = static_cast<unsigned char>(head[k]);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f' && byte != '\v') {
+            return named;
+        }
+    }
+    return n > 0 ? MeshFormat::kObj : named;
 }
 
 }  // namespace faceloom

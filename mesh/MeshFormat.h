@@ -16,10 +16,11 @@ enum class MeshFormat {
 std::optional<MeshFormat> formatOfExtension(const std::string& path);
 
 // The format of the input file at `path`, told by its first bytes where they are
-// plain: a file that begins with "glTF" is a glTF binary, one whose first non-blank
-// byte is '{' glTF JSON, whatever its name says. Any other file goes by its
-// extension, and is OBJ when that names no format (or the file can't be read: the
-// loader then says why).
+// plain, whatever its name says: a file that begins with "glTF" is a glTF binary, one
+// whose first non-blank byte is '{' glTF JSON, any other text OBJ. Bytes that are not
+// text (and files that can't be looked into: pipes, devices, files that can't be
+// read) go by the extension, OBJ when that names no format; the loader then says
+// what is wrong with them.
 MeshFormat inputFormat(const char* path);
 
 }  // namespace faceloom

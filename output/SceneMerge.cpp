@@ -48,8 +48,11 @@ void SceneMerge::add(const RefinedMesh& surface, const MeshInstance& instance,
     for (const vec3<float>& p : surface.positions) {
         merged_.positions.push_back(transformed(instance.matrix, p));
     }
+    // glTF's v runs down the image, OBJ's up it.
     if (surface.textured) {
-        merged_.uvs.insert(merged_.uvs.end(), surface.uvs.begin(), surface.uvs.end());
+        for (const vec2<float>& uv : surface.uvs) {
+            merged_.uvs.push_back({uv.x, 1.0f - uv.y});
+        }
     }
     // A mirrored facet, read the other way round, faces out again.
     static constexpr int kForward[4] = {0, 1, 2, 3}, kBackward[4] = {0, 3, 2, 1};

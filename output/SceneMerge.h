@@ -13,7 +13,8 @@ namespace faceloom {
 // The refined surfaces of a glTF scene gathered into one mesh for an OBJ file: each
 // surface placed by its instance's transform (its facets turned over where the
 // transform mirrors, so that they keep facing out), one object per node, one material
-// name per glTF material ("material N" for one without a name).
+// name per glTF material ("material N" for one without a name), texture coordinates
+// turned to OBJ's sense (v up the image, where glTF's runs down it).
 class SceneMerge {
 public:
     explicit SceneMerge(const tinygltf::Model& model) : model_(model) {}
