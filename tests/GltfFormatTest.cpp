@@ -4,12 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "ObjLoader.h"
 #include "support/GltfFile.h"
+#include "support/ObjFile.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -243,3 +248,239 @@ TEST(GltfFormatTest, StripsAndFansAreTheirTriangles) {
 }
 
 }  // namespace
+
+namespace {
+
+// The smallest PNG: one transparent pixel.
+const unsigned char kPng[] = {
+    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52,
+    0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00, 0x00, 0x1F, 0x15, 0xC4,
+    0x89, 0x00, 0x00, 0x00, 0x0A, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0x00, 0x01, 0x00, 0x00,
+    0x05, 0x00, 0x01, 0x0D, 0x0A, 0x2D, 0xB4, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE,
+    0x42, 0x60, 0x82};
+
+// A scene of a textured body, a wire of lines and a painted part (vertex colours),
+// under a node hierarchy with an animation, a camera, materials with an extension and
+// extras, an embedded and an external image.
+test::GltfBuilder sceneDocument() {
+    const test::Triangles body =
+        test::splitTriangles(test::readFile(test::dataFile("cube_cross_layout.obj")));
+    test::GltfBuilder b;
+    Json bodyAttributes = {{"POSITION", b.floats(body.positions, "VEC3")},
+                           {"TEXCOORD_0", b.floats(body.uvs, "VEC2")}};
+    b.mesh(Json::array({{{"attributes", bodyAttributes}, {"indices", b.indices(body.indices)}, {"material", 0}}}),
+           "Body", {{"name", "Body"}, {"rotation", {0, 0.7071068, 0, 0.7071068}}, {"extras", {{"tag", 7}}}});
+    const std::vector<float> wire = {0, 0, 0, 1, 0, 0, 1, 1, 0};
+    b.mesh(Json::array({{{"attributes", {{"POSITION", b.floats(wire, "VEC3")}}}, {"mode", 3}}}), "Wire");
+    const std::vector<float> colours = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    b.mesh(Json::array({{{"attributes", {{"POSITION", b.floats(wire, "VEC3")},
+                                          {"COLOR_0", b.floats(colours, "VEC3")}}}}}),
+           "Painted", {{"translation", {3, 0, 0}}});
+    const std::vector<float> times = {0, 1}, places = {0, 0, 0, 0, 2, 0};
+    const std::size_t input = b.accessor(b.view(times.data(), 8), test::kFloat, 2, "SCALAR",
+                                         {{"min", {0}}, {"max", {1}}});
+    const std::size_t output = b.accessor(b.view(places.data(), 24), test::kFloat, 2, "VEC3");
+    const Json sampler = {{"input", input}, {"output", output}};
+    const Json channel = {{"sampler", 0}, {"target", {{"node", 2}, {"path", "translation"}}}};
+    b.doc["animations"] = Json::array({{{"samplers", Json::array({sampler})},
+                                        {"channels", Json::array({channel})}}});
+    b.doc["nodes"].push_back({{"name", "Eye"}, {"camera", 0}, {"children", {0, 1}}});
+    b.doc["scenes"][0]["nodes"] = {3, 2};
+    b.doc["cameras"] = {{{"type", "perspective"}, {"perspective", {{"yfov", 0.8}, {"znear", 0.1}}}}};
+    b.doc["images"] = {{{"bufferView", b.view(kPng, sizeof kPng)}, {"mimeType", "image/png"}},
+                       {{"uri", "tex/a%20b.png"}}};
+    b.doc["samplers"] = {{{"magFilter", 9729}}};
+    b.doc["textures"] = {{{"sampler", 0}, {"source", 0}}, {{"source", 1}}};
+    b.doc["materials"] = {
+        {{"name", "Skin"},
+         {"pbrMetallicRoughness", {{"baseColorTexture", {{"index", 0}}}}},
+         {"emissiveTexture", {{"index", 1}}},
+         {"emissiveFactor", {1, 1, 1}},
+         {"extensions", {{"KHR_materials_emissive_strength", {{"emissiveStrength", 2}}}}},
+         {"extras", {{"painter", "someone"}}}}};
+    b.doc["extensionsUsed"] = {"KHR_materials_emissive_strength"};
+    return b;
+}
+
+}  // namespace
+
+TEST(GltfFormatTest, TheDocumentIsCarriedThroughAroundTheRefinedPrimitives) {
+    test::TempDir dir;
+    const test::GltfBuilder input = sceneDocument();
+    ::mkdir(dir.file("tex").c_str(), 0755);
+    ::mkdir(dir.file("out").c_str(), 0755);
+    test::writeFile(dir.file("tex/a b.png"), std::string(reinterpret_cast<const char*>(kPng), sizeof kPng));
+    input.writeGlb(dir.file("scene.glb"));
+    for (const char* output : {"out/scene.glb", "scene_out.gltf"}) {
+        SCOPED_TRACE(output);
+        const std::string out = refine({"1", dir.file("scene.glb"), dir.file(output)});
+        const std::string where = "Warning : [" + dir.file("scene.glb") + "] mesh ";
+        EXPECT_NE(out.find(where + "\"Wire\" primitive 0: it draws lines: written as it was\n"), std::string::npos) << out;
+        EXPECT_NE(out.find(where + "\"Painted\" primitive 0 has COLOR_0, which the refinement can't carry: "
+                                   "written as it was, unrefined\n"),
+                  std::string::npos)
+            << out;
+        test::expectValidGltf(dir.file(output));
+        const test::ReadBack written = test::readBack(dir.file(output));
+        const Json& doc = written.doc;
+        for (const char* part : {"asset", "scene", "scenes", "nodes", "cameras", "materials", "textures",
+                                 "samplers", "extensionsUsed"}) {
+            EXPECT_EQ(doc[part], input.doc[part]) << part;
+        }
+        // The embedded image's bytes, the external one named from the output's directory.
+        const Json& view = doc["bufferViews"][doc["images"][0]["bufferView"].get<std::size_t>()];
+        EXPECT_EQ(written.bin.substr(view["byteOffset"].get<std::size_t>(), view["byteLength"].get<std::size_t>()),
+                  std::string(reinterpret_cast<const char*>(kPng), sizeof kPng));
+        EXPECT_EQ(doc["images"][1]["uri"], output[0] == 'o' ? "../tex/a%20b.png" : "tex/a%20b.png");
+        // The animation and the unrefined primitives read what they read before.
+        test::ReadBack original{input.doc, input.bin};
+        original.doc["buffers"] = {{{"byteLength", input.bin.size()}}};
+        const auto same = [&](const Json& before, const Json& after) {
+            EXPECT_EQ(test::accessorValues(original, before.get<std::size_t>()),
+                      test::accessorValues(written, after.get<std::size_t>()));
+        };
+        same(input.doc["animations"][0]["samplers"][0]["output"], doc["animations"][0]["samplers"][0]["output"]);
+        for (std::size_t mesh : {1, 2}) {
+            const Json& before = input.doc["meshes"][mesh]["primitives"][0];
+            const Json& after = doc["meshes"][mesh]["primitives"][0];
+            EXPECT_EQ(after.size(), before.size());
+            for (const auto& [name, index] : before["attributes"].items()) {
+                same(index, after["attributes"][name]);
+            }
+        }
+        // The body refined in place: its material kept, nothing left of its old data.
+        const Json& body = doc["meshes"][0]["primitives"][0];
+        EXPECT_EQ(body["material"], 0);
+        EXPECT_EQ(body["attributes"].size(), 3u);
+        EXPECT_EQ(doc["accessors"].size(), input.doc["accessors"].size() - 3 + 4);
+    }
+}
+
+namespace {
+
+// A glb of the cube's split triangles, the mesh "surface".
+std::string cubeGlb() {
+    return test::gltfOf(test::splitTriangles(test::readFile(test::dataFile("cube_cross_layout.obj")))).glb();
+}
+
+void putUint32(std::string& bytes, std::size_t at, std::uint32_t value) {
+    std::memcpy(&bytes[at], &value, 4);
+}
+
+// Expects the run on `input` to fail before writing: its message, no output, the file
+// that was there kept.
+void expectRefused(const std::string& input, const std::string& output, const std::string& message) {
+    test::writeFile(output, "what was there");
+    const test::RunResult r = test::runTool({"1", input, output});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.substr(0, message.size()), message) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // one line
+    EXPECT_EQ(r.out.find("Begin"), std::string::npos) << r.out;
+    EXPECT_EQ(test::readFile(output), "what was there");
+}
+
+}  // namespace
+
+TEST(GltfFormatTest, AnOutputOfNoKnownFormatIsRefusedBeforeAnyWork) {
+    test::TempDir dir;
+    for (const char* name : {"out.stl", "out", "out.obj.bak"}) {
+        const test::RunResult r = test::runTool({"1", dir.file("missing.obj"), dir.file(name)});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "ERROR : Can't tell what to write to [" + dir.file(name) +
+                             "]: its extension names no format Faceloom writes: .obj (Wavefront "
+                             "OBJ), .gltf (glTF, its data in a .bin file beside it) or .glb (glTF "
+                             "binary)\n");
+        EXPECT_FALSE(test::fileExists(dir.file(name)));
+    }
+}
+
+TEST(GltfFormatTest, TheInputIsReadForWhatItIsWhateverItsName) {
+    test::TempDir dir;
+    test::writeFile(dir.file("binary.obj"), cubeGlb());
+    test::GltfBuilder b = test::gltfOf(test::splitTriangles(test::readFile(test::dataFile("cube_cross_layout.obj"))));
+    b.writeGltf(dir.file("json.glb"), "json.bin");
+    test::writeFile(dir.file("text.gltf"), test::readFile(test::dataFile("cube_cross_layout.obj")));
+    for (const char* name : {"binary.obj", "json.glb", "text.gltf"}) {
+        SCOPED_TRACE(name);
+        refine({"1", dir.file(name), dir.file("out.GLB")});
+        test::expectValidGltf(dir.file("out.GLB"));
+        refine({"1", dir.file(name), dir.file("out.Obj")});
+        // The cube's 6 quads by 4, or its 12 triangles by 3.
+        EXPECT_EQ(test::parseObj(test::readFile(dir.file("out.Obj"))).f.size(), name[0] == 't' ? 24u : 36u);
+    }
+}
+
+TEST(GltfFormatTest, BrokenGltfIsReportedWithWhatIsWrongNeverACrash) {
+    test::TempDir dir;
+    const std::string good = cubeGlb();
+    const std::uint32_t jsonLength = [&] { std::uint32_t n; std::memcpy(&n, &good[12], 4); return n; }();
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string why;
+    };
+    std::vector<Case> cases = {
+        {"truncated", good.substr(0, 100), "it is cut short: its header gives " + std::to_string(good.size()) +
+                                               " bytes, the file has 100"},
+        {"json chunk too long", good, "its JSON chunk's length"},
+        {"bin chunk too long", good, "its BIN chunk's length"},
+        {"version 1", good, "it is a glTF binary of version 1, and only version 2 is read"},
+        {"not glTF", std::string("\x01\x02\x03 binary", 10), "it is neither a glTF binary"},
+        {"empty", "", "it is neither a glTF binary"},
+    };
+    putUint32(cases[1].bytes, 12, jsonLength + 4000);
+    putUint32(cases[2].bytes, 20 + jsonLength, static_cast<std::uint32_t>(good.size()));
+    putUint32(cases[3].bytes, 4, 1);
+    // Documents that parse, with accessors that don't hold.
+    const auto broken = [&](const char* name, auto change, const std::string& why) {
+        test::GltfBuilder b = test::gltfOf(test::splitTriangles(test::readFile(test::dataFile("single_triangle.obj"))));
+        change(b);
+        cases.push_back({name, b.glb(), why});
+    };
+    broken("count past view", [](test::GltfBuilder& b) { b.doc["accessors"][0]["count"] = 999; },
+           "mesh \"surface\" primitive 0: accessor 0 (buffer view 0): its 999 elements run past the end of the view");
+    broken("view past buffer", [](test::GltfBuilder& b) { b.doc["bufferViews"][1]["byteOffset"] = 4000; },
+           "mesh \"surface\" primitive 0: accessor 1 (buffer view 1) runs past the end of its buffer");
+    broken("index past vertices", [](test::GltfBuilder& b) { b.bin[b.bin.size() - 4] = 99; },
+           "mesh \"surface\" primitive 0: its indices name vertex 99 of 3");
+    broken("not finite", [](test::GltfBuilder& b) { b.bin.replace(0, 4, "\x00\x00\xc0\x7f", 4); },
+           "mesh \"surface\" primitive 0: its POSITION holds a number that is not finite");
+    broken("no such accessor", [](test::GltfBuilder& b) { b.doc["meshes"][0]["primitives"][0]["indices"] = 42; },
+           "primitive indices accessor out of bounds");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::writeFile(dir.file("in.glb"), c.bytes);
+        expectRefused(dir.file("in.glb"), dir.file("out.glb"), "ERROR : Can't read [" + dir.file("in.glb") + "]: " + c.why);
+    }
+    test::writeFile(dir.file("in.gltf"), "{\"asset\": {\"version\": \"2.0\"},");
+    expectRefused(dir.file("in.gltf"), dir.file("out.glb"),
+                  "ERROR : Can't read [" + dir.file("in.gltf") + "]: its JSON does not parse: ");
+    test::gltfOf(test::splitTriangles(test::readFile(test::dataFile("single_triangle.obj"))))
+        .writeGltf(dir.file("in.gltf"), "in.bin");
+    std::remove(dir.file("in.bin").c_str());
+    expectRefused(dir.file("in.gltf"), dir.file("out.glb"),
+                  "ERROR : Can't read [" + dir.file("in.gltf") + "]: File not found : in.bin");
+}
+
+TEST(GltfFormatTest, RequiredExtensionsAreHonouredOrRefusedByName) {
+    test::TempDir dir;
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"KHR_draco_mesh_compression", "it requires KHR_draco_mesh_compression (compressed geometry), "
+                                       "which Faceloom does not read: write it uncompressed"},
+        {"EXT_meshopt_compression", "it requires EXT_meshopt_compression (compressed geometry), "
+                                    "which Faceloom does not read: write it uncompressed"},
+        {"EXT_unheard_of", "it requires the extension EXT_unheard_of, which Faceloom does not know"}};
+    for (const auto& [extension, why] : refused) {
+        test::GltfBuilder b = test::gltfOf(test::splitTriangles(test::readFile(test::dataFile("single_quad.obj"))));
+        b.doc["extensionsUsed"] = b.doc["extensionsRequired"] = {extension};
+        b.writeGlb(dir.file("in.glb"));
+        expectRefused(dir.file("in.glb"), dir.file("out.gltf"), "ERROR : Can't read [" + dir.file("in.glb") + "]: " + why);
+        EXPECT_FALSE(test::fileExists(dir.file("out.bin")));
+    }
+    // One that changes nothing the tool touches is carried, still required.
+    test::GltfBuilder b = test::gltfOf(test::splitTriangles(test::readFile(test::dataFile("single_quad.obj"))));
+    b.doc["extensionsUsed"] = b.doc["extensionsRequired"] = {"KHR_texture_transform"};
+    b.writeGlb(dir.file("in.glb"));
+    refine({"1", dir.file("in.glb"), dir.file("out.glb")});
+    EXPECT_EQ(test::readBack(dir.file("out.glb")).doc["extensionsRequired"], b.doc["extensionsRequired"]);
+}
