@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -483,4 +484,110 @@ TEST(GltfFormatTest, RequiredExtensionsAreHonouredOrRefusedByName) {
     b.writeGlb(dir.file("in.glb"));
     refine({"1", dir.file("in.glb"), dir.file("out.glb")});
     EXPECT_EQ(test::readBack(dir.file("out.glb")).doc["extensionsRequired"], b.doc["extensionsRequired"]);
+}
+
+TEST(GltfFormatTest, WhatCantBeCarriedIsWrittenUnrefinedAndSaid) {
+    test::TempDir dir;
+    test::GltfBuilder b = test::gltfOf(test::splitTriangles(test::readFile(test::dataFile("single_quad.obj"))));
+    const std::size_t n = b.doc["accessors"][0]["count"].get<std::size_t>();
+    const std::vector<std::uint32_t> joints(4 * n, 0);
+    const std::vector<float> weights(4 * n, 0.25f), moved(3 * n, 0.5f);
+    Json& primitive = b.doc["meshes"][0]["primitives"][0];
+    primitive["attributes"]["JOINTS_0"] = b.accessor(b.view(joints.data(), joints.size()), test::kUnsignedByte, n, "VEC4");
+    primitive["attributes"]["WEIGHTS_0"] = b.accessor(b.view(weights.data(), weights.size() * 4), test::kFloat, n, "VEC4");
+    primitive["targets"] = {{{"POSITION", b.floats(moved, "VEC3")}}};
+    b.writeGlb(dir.file("in.glb"));
+    const std::string out = refine({"1", dir.file("in.glb"), dir.file("out.glb")});
+    EXPECT_EQ(out, "Warning : [" + dir.file("in.glb") + "] mesh \"surface\" primitive 0 has JOINTS_0, "
+                   "WEIGHTS_0 and morph targets, which the refinement can't carry: written as it was, unrefined\n");
+    const test::ReadBack written = test::readBack(dir.file("out.glb"));
+    EXPECT_EQ(written.doc["meshes"], b.doc["meshes"]);
+    EXPECT_EQ(written.doc["accessors"], b.doc["accessors"]);
+    // An OBJ file holds none of it anyway: the surface is refined, and that is said.
+    const std::string obj = refine({"1", dir.file("in.glb"), dir.file("out.obj")});
+    EXPECT_NE(obj.find("has JOINTS_0, WEIGHTS_0 and morph targets, which OBJ can't hold: left out\n"),
+              std::string::npos) << obj;
+    EXPECT_EQ(test::parseObj(test::readFile(dir.file("out.obj"))).f.size(), 6u);
+}
+
+TEST(GltfFormatTest, IndicesAre16BitWhereTheVerticesAllow) {
+    test::TempDir dir;
+    // A grid of 110 x 110 quads as triangles: one step makes more than 65535 vertices.
+    for (const int side : {4, 110}) {
+        std::vector<float> positions;
+        std::vector<std::uint32_t> indices;
+        for (int y = 0; y <= side; ++y) {
+            for (int x = 0; x <= side; ++x) {
+                positions.insert(positions.end(), {float(x), float(y), 0.0f});
+            }
+        }
+        for (std::uint32_t y = 0; y < std::uint32_t(side); ++y) {
+            for (std::uint32_t x = 0; x < std::uint32_t(side); ++x) {
+                const std::uint32_t a = y * (side + 1) + x, c = a + side + 2;
+                indices.insert(indices.end(), {a, a + 1, c, a, c, c - 1});
+            }
+        }
+        test::GltfBuilder b;
+        b.mesh(Json::array({{{"attributes", {{"POSITION", b.floats(positions, "VEC3")}}},
+                             {"indices", b.indices(indices)}}}));
+        b.writeGlb(dir.file("grid.glb"));
+        refine({"1", dir.file("grid.glb"), dir.file("out.glb")});
+        test::expectValidGltf(dir.file("out.glb"));
+        const test::ReadBack written = test::readBack(dir.file("out.glb"));
+        const Json& primitive = written.doc["meshes"][0]["primitives"][0];
+        const Json& position = written.doc["accessors"][primitive["attributes"]["POSITION"].get<std::size_t>()];
+        const Json& index = written.doc["accessors"][primitive["indices"].get<std::size_t>()];
+        EXPECT_EQ(position["count"].get<std::size_t>() < 65535, side == 4);
+        EXPECT_EQ(index["componentType"], side == 4 ? test::kUnsignedShort : test::kUnsignedInt);
+        EXPECT_EQ(index["count"], 6 * 3 * indices.size() / 3);  // 3 quads a triangle, 2 triangles a quad
+    }
+}
+
+TEST(GltfFormatTest, ObjFromGltfHoldsTheSceneAsPlaced) {
+    test::TempDir dir;
+    test::GltfBuilder b = test::gltfOf(test::splitTriangles(test::readFile(test::dataFile("cube_cross_layout.obj"))));
+    b.doc["nodes"][0]["name"] = "Here";
+    b.doc["nodes"].push_back({{"name", "There"}, {"mesh", 0}, {"translation", {10, 0, 0}}, {"scale", {-1, 1, 1}}});
+    b.doc["scenes"][0]["nodes"].push_back(1);
+    b.doc["materials"] = {{{"name", "Paint"}}};
+    b.doc["meshes"][0]["primitives"][0]["material"] = 0;
+    b.writeGlb(dir.file("in.glb"));
+    refine({"1", dir.file("in.glb"), dir.file("out.obj")});
+    const test::ObjFile obj = test::parseObj(test::readFile(dir.file("out.obj")));
+    ASSERT_TRUE(obj.wellFormed());
+    ASSERT_EQ(obj.f.size(), 72u);
+    for (std::size_t f = 0; f < obj.f.size(); ++f) {
+        const bool there = f >= 36;
+        EXPECT_EQ(obj.facetObject[f], there ? "There" : "Here");
+        EXPECT_EQ(obj.facetMaterial[f], "Paint");
+        // Every facet faces away from its cube's centre, the mirrored cube's too.
+        std::array<double, 3> centre{}, normal{};
+        const auto& c = obj.f[f];
+        for (std::size_t k = 0; k < 4; ++k) {
+            const auto& p = obj.v[c[k].p - 1];
+            const auto& q = obj.v[c[(k + 1) % 4].p - 1];
+            normal = {normal[0] + p[1] * q[2] - p[2] * q[1], normal[1] + p[2] * q[0] - p[0] * q[2],
+                      normal[2] + p[0] * q[1] - p[1] * q[0]};
+            for (int i = 0; i < 3; ++i) {
+                centre[i] += p[i] / 4;
+            }
+        }
+        centre[0] -= there ? 10 : 0;
+        EXPECT_GT(normal[0] * centre[0] + normal[1] * centre[1] + normal[2] * centre[2], 0) << f;
+    }
+}
+
+TEST(GltfFormatTest, AFailedWriteLeavesNoFile) {
+    test::TempDir dir;
+    test::writeFile(dir.file("in.glb"), cubeGlb());
+    const test::RunResult r = test::runTool({"1", dir.file("in.glb"), dir.file("missing/out.gltf")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ERROR : Can't write to [" + dir.file("missing/out.bin") + "]: No such file or directory\n");
+    // A .glb over a directory: nothing of it is left beside.
+    ::mkdir(dir.file("taken.glb").c_str(), 0755);
+    const test::RunResult taken = test::runTool({"1", dir.file("in.glb"), dir.file("taken.glb")});
+    EXPECT_EQ(taken.status, 1);
+    EXPECT_EQ(taken.err.rfind("ERROR : Can't write to [" + dir.file("taken.glb") + "]: ", 0), 0u) << taken.err;
+    const test::RunResult list = test::runProgram({"ls", "-A", dir.path()});
+    EXPECT_EQ(list.out, "in.glb\ntaken.glb\n");
 }
