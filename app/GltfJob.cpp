@@ -1,5 +1,6 @@
 #include "GltfJob.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -14,6 +15,7 @@
 #include "GltfScene.h"
 #include "GltfWriter.h"
 #include "MemoryBudget.h"
+#include "MtlLibrary.h"
 #include "MergedObjWriter.h"
 #include "OutputFile.h"
 #include "RunSubdivision.h"
@@ -22,6 +24,8 @@
 namespace faceloom {
 
 namespace {
+
+using Json = nlohmann::ordered_json;
 
 // Refines one surface as the OBJ run does, into memory. `clean` turns false when it
 // reported an error.
@@ -36,7 +40,7 @@ std::optional<RefinedMesh> refineSurface(const ObjMesh& mesh, const char* output
     }
     bool reportedNothing = false;
     std::optional<RefinedMesh> refined =
-        refineMesh(mesh, outputPath, *options, diagnostics, &reportedNothing);
+        refineMesh(mesh, outputPath, *options, diagnostics, &reportedNothing, settings.times);
     clean = clean && reportedNothing;
     return refined;
 }
@@ -120,15 +124,19 @@ std::string stemOf(const std::string& path) {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// The refined facets by material, in order of first use; one group of every facet
-// when none has a material.
+// The refined facets by material, in order of first use (`materials` gets each
+// group's); no groups, and the one material kNoMaterial, when no facet has one.
 std::vector<std::vector<std::uint32_t>> facetsByMaterial(const RefinedMesh& mesh,
                                                          std::vector<std::uint32_t>& materials) {
     std::vector<std::vector<std::uint32_t>> groups;
     std::map<std::uint32_t, std::size_t> groupOf;
     const bool labelled = mesh.facetMaterials.size() == mesh.facetCount();
+    if (!labelled) {
+        materials.push_back(kNoMaterial);
+        return groups;  // none: every facet, in one primitive
+    }
     for (std::uint32_t facet = 0; facet < mesh.facetCount(); ++facet) {
-        const std::uint32_t material = labelled ? mesh.facetMaterials[facet] : kNoMaterial;
+        const std::uint32_t material = mesh.facetMaterials[facet];
         const auto group = groupOf.emplace(material, groups.size());
         if (group.second) {
             groups.emplace_back();
@@ -139,37 +147,89 @@ std::vector<std::vector<std::uint32_t>> facetsByMaterial(const RefinedMesh& mesh
     return groups;
 }
 
+// The glTF materials of an OBJ file's materials: colour, opacity and texture where
+// its libraries give them, never metallic (glTF's default would make them metal).
+class MaterialConversion {
+public:
+    explicit MaterialConversion(const ObjMesh& mesh)
+        : libraries_(readMaterialLibraries(mesh.materialLibraries, mesh.sourcePath)) {}
+
+    // The glTF material for OBJ material `name`, added on first use.
+    std::size_t materialOf(const std::string& name) {
+        const auto known = index_.emplace(name, materials_.size());
+        if (known.second) {
+            materials_.push_back(material(name));
+        }
+        return known.first->second;
+    }
+    void addTo(Json& document) {
+        for (const char* key : {"materials", "textures", "images"}) {
+            Json& list = key[0] == 'm' ? materials_ : key[0] == 't' ? textures_ : images_;
+            if (!list.empty()) {
+                document[key] = std::move(list);
+            }
+        }
+    }
+
+private:
+    Json material(const std::string& name) {
+        Json pbr = {{"metallicFactor", 0}};
+        Json result = {{"name", name}};
+        const auto found = libraries_.find(name);
+        if (found != libraries_.end()) {
+            const ObjMaterial& m = found->second;
+            pbr["baseColorFactor"] = {m.diffuse[0], m.diffuse[1], m.diffuse[2], m.opacity};
+            if (m.opacity < 1.0) {
+                result["alphaMode"] = "BLEND";
+            }
+            if (!m.diffuseMap.empty()) {
+                pbr["baseColorTexture"] = {{"index", textureOf(m)}};
+            }
+        }
+        result["pbrMetallicRoughness"] = std::move(pbr);
+        return result;
+    }
+
+    // The texture of a material's diffuse map; its image named from the OBJ file's
+    // directory, as the writer expects the input's images to be.
+    std::size_t textureOf(const ObjMaterial& m) {
+        const auto slash = m.library.find_last_of('/');
+        const std::string path = m.diffuseMap.front() == '/' || slash == std::string::npos
+                                     ? m.diffuseMap
+                                     : m.library.substr(0, slash + 1) + m.diffuseMap;
+        const auto known = textureIndex_.emplace(path, textures_.size());
+        if (known.second) {
+            images_.push_back({{"uri", uriOfPath(path)}});
+            textures_.push_back({{"source", images_.size() - 1}});
+        }
+        return known.first->second;
+    }
+
+    std::map<std::string, ObjMaterial> libraries_;
+    std::map<std::string, std::size_t> index_, textureIndex_;
+    Json materials_ = Json::array(), textures_ = Json::array(), images_ = Json::array();
+};
+
 // A document of one node and one mesh of `materials.size()` primitives, the i-th of
 // material materials[i] (kNoMaterial for none).
-nlohmann::ordered_json objDocument(const ObjMesh& mesh, const RefinedMesh& refined,
-                                   const std::vector<std::uint32_t>& materials) {
-    using Json = nlohmann::ordered_json;
+Json objDocument(const ObjMesh& mesh, const RefinedMesh& refined,
+                 const std::vector<std::uint32_t>& materials) {
     const std::string name = stemOf(mesh.sourcePath);
     Json document = {{"asset", {{"version", "2.0"}, {"generator", "Faceloom"}}},
                      {"scene", 0},
                      {"scenes", Json::array({{{"nodes", Json::array({0})}}})},
                      {"nodes", Json::array({{{"mesh", 0}, {"name", name}}})}};
     Json primitives = Json::array();
-    Json gltfMaterials = Json::array();
-    std::map<std::uint32_t, std::size_t> gltfMaterialOf;
+    MaterialConversion conversion(mesh);
     for (std::uint32_t material : materials) {
         Json primitive = {{"attributes", Json::object()}};
         if (material != kNoMaterial && material < refined.materialNames.size()) {
-            const auto known = gltfMaterialOf.emplace(material, gltfMaterials.size());
-            if (known.second) {
-                // OBJ's materials are not metals: glTF's default would make them one.
-                gltfMaterials.push_back(
-                    {{"name", refined.materialNames[material]},
-                     {"pbrMetallicRoughness", {{"metallicFactor", 0}}}});
-            }
-            primitive["material"] = known.first->second;
+            primitive["material"] = conversion.materialOf(refined.materialNames[material]);
         }
         primitives.push_back(std::move(primitive));
     }
     document["meshes"] = Json::array({{{"name", name}, {"primitives", std::move(primitives)}}});
-    if (!gltfMaterials.empty()) {
-        document["materials"] = std::move(gltfMaterials);
-    }
+    conversion.addTo(document);
     return document;
 }
 
@@ -253,6 +313,7 @@ bool refineObjToGltf(const ObjMesh& mesh, const char* outputPath, bool binary,
     if (!refined) {
         return false;
     }
+    const auto start = std::chrono::steady_clock::now();
     std::vector<std::uint32_t> materials;
     const std::vector<std::vector<std::uint32_t>> groups = facetsByMaterial(*refined, materials);
     GltfDocument document;
@@ -260,14 +321,19 @@ bool refineObjToGltf(const ObjMesh& mesh, const char* outputPath, bool binary,
     document.json = objDocument(mesh, *refined, materials);
     const std::vector<vec3<float>> normals = positionNormals(*refined);
     std::vector<RefinedPrimitive> primitives;
-    for (std::size_t g = 0; g < groups.size(); ++g) {
-        primitives.push_back({0, g, gltfGeometry(*refined, normals, &groups[g])});
+    for (std::size_t g = 0; g < materials.size(); ++g) {
+        primitives.push_back(
+            {0, g, gltfGeometry(*refined, normals, groups.empty() ? nullptr : &groups[g])});
         // OBJ's v runs up the image, glTF's down it.
         for (vec2<float>& uv : primitives.back().geometry.uvs) {
             uv.y = 1.0f - uv.y;
         }
     }
     const GltfWriteFailure failure = writeGltf(document, primitives, outputPath, binary);
+    if (settings.times != nullptr) {
+        settings.times->write +=
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
     if (!failure.path.empty()) {
         reportWriteFailure(failure, diagnostics);
         return false;

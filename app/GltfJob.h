@@ -3,6 +3,7 @@
 #include "Diagnostics.h"
 #include "GltfDocument.h"
 #include "ObjMesh.h"
+#include "PhaseReporter.h"
 #include "SmoothingOptions.h"
 
 namespace faceloom {
@@ -12,6 +13,7 @@ namespace faceloom {
 struct RefineSettings {
     int steps = 3;
     SmoothingOptions smoothing;
+    PhaseTimes* times = nullptr;  // the phases' wall times, for the benchmark
 };
 
 // The runs with glTF on one side or both. Each refines every surface the input holds

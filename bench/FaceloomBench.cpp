@@ -5,6 +5,9 @@
 //   FaceloomBench --scaling [--facets N] [--steps S]     runs at N and 4N facets
 //   FaceloomBench --one-at-a-time ...    refines the surfaces one after the other, as a
 //                                        run does when memory is short
+//   FaceloomBench --glb ...              writes the job's output as a glTF binary
+//                                        (.glb) instead of OBJ; its write column is
+//                                        the time from the refined mesh to the file
 //   FaceloomBench --save-input FILE [--facets N] [--steps S]
 //                                    only writes the generated mesh, to run the tool on
 //   FaceloomBench --versus [--scaling] [--keep] [--facets N] [--steps S]
@@ -38,6 +41,7 @@
 #include <string>
 #include <vector>
 
+#include "GltfJob.h"
 #include "ObjLoader.h"
 #include "RunSubdivision.h"
 
@@ -54,6 +58,7 @@ struct Options {
     bool versus = false;
     bool oneAtATime = false;
     bool keep = false;
+    bool glb = false;
 };
 
 struct TorusSize {
@@ -143,7 +148,8 @@ double seconds(std::chrono::steady_clock::time_point since) {
 Result runJob(const Options& options, std::uint64_t facets) {
     const TorusSize size = torusFor(facets, options.steps);
     const std::string base = options.dir + "/faceloom-bench-" + std::to_string(::getpid());
-    const std::string input = base + "-in.obj", output = base + "-out.obj";
+    const std::string input = base + "-in.obj";
+    const std::string output = base + (options.glb ? "-out.glb" : "-out.obj");
     Result result;
     result.facets = writeTorus(input, size) << (2 * (options.steps - 1));
 
@@ -156,7 +162,10 @@ Result runJob(const Options& options, std::uint64_t facets) {
         const RunOptions run{options.steps, SmoothingOptions{},
                              options.oneAtATime ? SurfaceOverlap::kOneAtATime
                                                 : SurfaceOverlap::kBothAtOnce};
-        if (mesh) {
+        if (mesh && options.glb) {
+            refineObjToGltf(*mesh, output.c_str(), true,
+                            {options.steps, SmoothingOptions{}, &result.phases}, diagnostics);
+        } else if (mesh) {
             runSubdivision(*mesh, output.c_str(), run, diagnostics, &result.phases);
         }
     }
@@ -362,10 +371,12 @@ Options parse(int argc, char** argv) {
             o.versus = true;
         } else if (arg == "--keep") {
             o.keep = true;
+        } else if (arg == "--glb") {
+            o.glb = true;
         } else {
             std::fprintf(stderr,
                          "usage: FaceloomBench [--facets N] [--steps 1-6] [--dir D] [--scaling] "
-                         "[--one-at-a-time] [--save-input FILE] [--versus [--keep]]\n");
+                         "[--one-at-a-time] [--glb] [--save-input FILE] [--versus [--keep]]\n");
             std::exit(2);
         }
     }

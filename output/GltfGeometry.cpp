@@ -130,9 +130,64 @@ std::vector<vec3<float>> positionNormals(const RefinedMesh& mesh) {
     return normals;
 }
 
+namespace {
+
+// The whole mesh the quick way, when every texture coordinate lies over one position
+// (the refined texture is the position surface cut open along its seams) or there is
+// no texture: a vertex per texture coordinate (or position) in its order, and the
+// facets' own corners as indices. False, with `out` untouched, otherwise.
+bool gltfGeometryInOrder(const RefinedMesh& mesh, const std::vector<vec3<float>>& normals,
+                         GltfGeometry& out) {
+    const bool textured = mesh.textured;
+    if (textured && (!mesh.facetTextured.empty() ||
+                     mesh.textureCorners.size() != mesh.positionCorners.size())) {
+        return false;
+    }
+    std::vector<std::uint32_t> owner;
+    if (textured) {
+        owner.assign(mesh.uvs.size(), kNone);
+        for (std::size_t c = 0; c < mesh.positionCorners.size(); ++c) {
+            std::uint32_t& o = owner[mesh.textureCorners[c]];
+            if (o != kNone && o != mesh.positionCorners[c]) {
+                return false;
+            }
+            o = mesh.positionCorners[c];
+        }
+        for (std::uint32_t o : owner) {
+            if (o == kNone) {
+                return false;  // an unused texture coordinate: it gets no vertex
+            }
+        }
+        out.uvs = mesh.uvs;
+        out.positions.resize(owner.size());
+        out.normals.resize(owner.size());
+        for (std::size_t v = 0; v < owner.size(); ++v) {
+            out.positions[v] = mesh.positions[owner[v]];
+            out.normals[v] = normals[owner[v]];
+        }
+    } else {
+        out.positions = mesh.positions;
+        out.normals = normals;
+    }
+    const std::vector<std::uint32_t>& corners = textured ? mesh.textureCorners : mesh.positionCorners;
+    out.indices.resize(corners.size() / 4 * 6);
+    for (std::size_t f = 0; f < corners.size() / 4; ++f) {
+        const std::uint32_t* q = &corners[4 * f];
+        std::uint32_t* t = &out.indices[6 * f];
+        t[0] = q[0], t[1] = q[1], t[2] = q[2], t[3] = q[0], t[4] = q[2], t[5] = q[3];
+    }
+    return true;
+}
+
+}  // namespace
+
 GltfGeometry gltfGeometry(const RefinedMesh& mesh, const std::vector<vec3<float>>& normals,
                           const std::vector<std::uint32_t>* facets) {
     GltfGeometry out;
+    if (facets == nullptr && gltfGeometryInOrder(mesh, normals, out)) {
+        setBounds(out);
+        return out;
+    }
     const std::size_t count = facets != nullptr ? facets->size() : mesh.facetCount();
     out.indices.reserve(6 * count);
     VertexNumbering numbering(mesh, normals, out);

@@ -441,6 +441,10 @@ GltfWriteFailure writeJsonAndBin(const std::string& json, const BufferLayout& la
 
 }  // namespace
 
+std::string uriOfPath(const std::string& path) {
+    return encodeUri(path);
+}
+
 GltfWriteFailure writeGltf(const GltfDocument& document, const std::vector<RefinedPrimitive>& refined,
                            const std::string& outputPath, bool binary) {
     Json json = document.json;

@@ -36,6 +36,9 @@ struct GltfWriteFailure {
 // JSON at `outputPath` and the buffer beside it, named after it with ".bin". Both go
 // through OutputFile: a failed write leaves no file, and what was there stays.
 // Returns an empty failure (an empty path) when every file was written.
+// A file path as a URI: the bytes a URI can't hold as they are percent-encoded.
+std::string uriOfPath(const std::string& path);
+
 GltfWriteFailure writeGltf(const GltfDocument& document, const std::vector<RefinedPrimitive>& refined,
                            const std::string& outputPath, bool binary);
 

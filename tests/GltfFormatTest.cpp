@@ -591,3 +591,40 @@ TEST(GltfFormatTest, AFailedWriteLeavesNoFile) {
     const test::RunResult list = test::runProgram({"ls", "-A", dir.path()});
     EXPECT_EQ(list.out, "in.glb\ntaken.glb\n");
 }
+
+TEST(GltfFormatTest, ObjMaterialsBecomeGltfMaterials) {
+    test::TempDir dir;
+    ::mkdir(dir.file("tex").c_str(), 0755);
+    ::mkdir(dir.file("out").c_str(), 0755);
+    test::writeFile(dir.file("tex/grain map.png"), std::string(reinterpret_cast<const char*>(kPng), sizeof kPng));
+    test::writeFile(dir.file("cube.mtl"), "newmtl wood\nKd 0.5 0.25 0\nmap_Kd -s 2 2 1 -clamp on tex/grain map.png\n"
+                                          "newmtl glass\nKd 0 0 1\nd 0.25\n");
+    std::string obj = "mtllib cube.mtl\n";
+    int face = 0;
+    for (const std::string& line : test::splitLines(test::readFile(test::dataFile("cube_cross_layout.obj")))) {
+        if (line.rfind("f ", 0) == 0) {
+            obj += face++ < 2 ? "usemtl glass\n" : "usemtl wood\n";
+        }
+        obj += line + "\n";
+    }
+    test::writeFile(dir.file("cube.obj"), obj);
+    refine({"1", dir.file("cube.obj"), dir.file("out/cube.glb")});
+    test::expectValidGltf(dir.file("out/cube.glb"));
+    const Json doc = test::readBack(dir.file("out/cube.glb")).doc;
+    ASSERT_EQ(doc["meshes"][0]["primitives"].size(), 2u);
+    EXPECT_EQ(doc["materials"][0]["name"], "glass");
+    EXPECT_EQ(doc["materials"][0]["alphaMode"], "BLEND");
+    EXPECT_EQ(doc["materials"][0]["pbrMetallicRoughness"]["baseColorFactor"], Json({0, 0, 1, 0.25}));
+    EXPECT_EQ(doc["materials"][1]["pbrMetallicRoughness"]["baseColorFactor"], Json({0.5, 0.25, 0, 1}));
+    EXPECT_EQ(doc["materials"][1]["pbrMetallicRoughness"]["metallicFactor"], 0);
+    EXPECT_EQ(doc["images"], Json::array({{{"uri", "../tex/grain%20map.png"}}}));
+    // Two faces of glass, four of wood; each primitive has the vertices it uses only
+    // (the glass's two joined quads refine to a grid of 3 x 5).
+    for (std::size_t p = 0; p < 2; ++p) {
+        const Json& primitive = doc["meshes"][0]["primitives"][p];
+        EXPECT_EQ(primitive["material"], p);
+        EXPECT_EQ(doc["accessors"][primitive["indices"].get<std::size_t>()]["count"], (p == 0 ? 2 : 4) * 4 * 6);
+        EXPECT_EQ(doc["accessors"][primitive["attributes"]["POSITION"].get<std::size_t>()]["count"],
+                  p == 0 ? 15 : 34);
+    }
+}
