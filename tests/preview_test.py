@@ -4,7 +4,8 @@
 
 Draws the example cube as it is, refined, and without texture, and checks each
 picture: there, of a sensible size, not blank, and showing the contrasting colour
-exactly when texture is taken from outside the input's uv islands.
+exactly when texture is taken from outside the input's uv islands. The refined cube
+written as .glb draws as its OBJ file does.
 """
 
 import os
@@ -64,6 +65,15 @@ with tempfile.TemporaryDirectory() as scratch:
     image = draw("refined", refined, "--islands", cube)
     if image is not None:
         check(contrasting_pixels(image) > 50, "refined: texture from outside the islands not shown")
+
+    # The same refinement as a glTF binary: the same picture, texture and all.
+    binary = os.path.join(scratch, "refined.glb")
+    run = subprocess.run([tool, "2", cube, binary], capture_output=True, text=True)
+    check(run.returncode == 0, "Faceloom failed: " + run.stderr)
+    other = draw("refined-glb", binary, "--islands", cube)
+    if image is not None and other is not None:
+        difference = np.abs(image - other).mean()
+        check(difference < 0.02, "refined-glb: differs from the OBJ's picture by %.3f" % difference)
 
     plain = os.path.join(scratch, "plain.obj")
     run = subprocess.run([tool, "2", os.path.join(source, "tests", "data", "cube_without_texture.obj"),
