@@ -15,8 +15,8 @@
 #include "GltfScene.h"
 #include "GltfWriter.h"
 #include "MemoryBudget.h"
-#include "MtlLibrary.h"
 #include "MergedObjWriter.h"
+#include "MtlLibrary.h"
 #include "OutputFile.h"
 #include "RunSubdivision.h"
 #include "SceneMerge.h"
@@ -70,8 +70,8 @@ public:
     // becomes of a primitive that is not refined.
     bool refinable(std::size_t m, std::size_t p, bool keepsAll, const char* leftAs) {
         const tinygltf::Primitive& primitive = document_.model.meshes[m].primitives[p];
-        const std::string where = "[" + document_.sourcePath + "] " +
-                                  primitiveName(document_.model, m, p);
+        const std::string where =
+            "[" + document_.sourcePath + "] " + primitiveName(document_.model, m, p);
         if (const std::string why = whyNoSurface(primitive); !why.empty()) {
             diagnostics_.progress("Warning : " + where + ": " + why + ": " + leftAs + "\n");
             return false;
@@ -95,8 +95,8 @@ public:
             mesh = primitiveMesh(document_.model, document_.model.meshes[m].primitives[p], name,
                                  maxBytes_);
         } catch (const GltfError& e) {
-            diagnostics_.error("ERROR : Can't read [" + document_.sourcePath + "]: " +
-                               primitiveName(document_.model, m, p) + ": " + e.what());
+            diagnostics_.error("ERROR : Can't read [" + document_.sourcePath +
+                               "]: " + primitiveName(document_.model, m, p) + ": " + e.what());
             clean_ = false;
             return std::nullopt;
         }
@@ -253,7 +253,7 @@ bool refineGltfToGltf(const GltfDocument& document, const char* outputPath, bool
             if (!mesh) {
                 return false;  // nothing is written without every surface
             }
-            refined.push_back({m, p, gltfGeometry(*mesh, positionNormals(*mesh))});
+            refined.push_back({m, p, gltfGeometry(*mesh)});
         }
     }
     const GltfWriteFailure failure = writeGltf(document, refined, outputPath, binary);
@@ -319,11 +319,13 @@ bool refineObjToGltf(const ObjMesh& mesh, const char* outputPath, bool binary,
     GltfDocument document;
     document.sourcePath = mesh.sourcePath;
     document.json = objDocument(mesh, *refined, materials);
-    const std::vector<vec3<float>> normals = positionNormals(*refined);
+    const std::vector<vec3<float>> normals =
+        groups.empty() ? std::vector<vec3<float>>() : positionNormals(*refined);
     std::vector<RefinedPrimitive> primitives;
     for (std::size_t g = 0; g < materials.size(); ++g) {
-        primitives.push_back(
-            {0, g, gltfGeometry(*refined, normals, groups.empty() ? nullptr : &groups[g])});
+        primitives.push_back({0, g,
+                              groups.empty() ? gltfGeometry(*refined)
+                                             : gltfGeometry(*refined, normals, &groups[g])});
         // OBJ's v runs up the image, glTF's down it.
         for (vec2<float>& uv : primitives.back().geometry.uvs) {
             uv.y = 1.0f - uv.y;

@@ -45,10 +45,11 @@ ElementRun elementRun(const tinygltf::Model& model, int viewIndex, std::uint64_t
         throw GltfError(where + " names buffer " + std::to_string(view.buffer) +
                         ", which does not exist");
     }
-    const std::vector<unsigned char>& data = model.buffers[static_cast<std::size_t>(view.buffer)].data;
+    const std::vector<unsigned char>& data =
+        model.buffers[static_cast<std::size_t>(view.buffer)].data;
     if (view.byteOffset > data.size() || view.byteLength > data.size() - view.byteOffset) {
-        throw GltfError(where + " runs past the end of its buffer (" +
-                        std::to_string(data.size()) + " bytes)");
+        throw GltfError(where + " runs past the end of its buffer (" + std::to_string(data.size()) +
+                        " bytes)");
     }
     const std::size_t stride = strided && view.byteStride != 0 ? view.byteStride : elementSize;
     if (stride < elementSize) {
@@ -126,11 +127,11 @@ const tinygltf::Accessor& checkedAccessor(const tinygltf::Model& model, int inde
     }
     const tinygltf::Accessor& accessor = model.accessors[static_cast<std::size_t>(index)];
     if (tinygltf::GetNumComponentsInType(static_cast<std::uint32_t>(accessor.type)) != components) {
-        throw GltfError(what + " has " +
-                        std::to_string(std::max(0, tinygltf::GetNumComponentsInType(
-                                                       static_cast<std::uint32_t>(accessor.type)))) +
-                        " components to an element where " + std::to_string(components) +
-                        " are needed");
+        throw GltfError(
+            what + " has " +
+            std::to_string(std::max(
+                0, tinygltf::GetNumComponentsInType(static_cast<std::uint32_t>(accessor.type)))) +
+            " components to an element where " + std::to_string(components) + " are needed");
     }
     if (componentSize(accessor.componentType) == 0) {
         throw GltfError(what + " has a component type glTF does not know (" +
@@ -198,13 +199,13 @@ std::vector<float> readFloatAccessor(const tinygltf::Model& model, int index, in
     checkSize(accessor.count, n * sizeof(float), maxBytes, what);
     std::vector<float> values(accessor.count * n, 0.0f);
     const std::size_t size = componentSize(accessor.componentType);
-    readElements(model, accessor, size * n, what,
-                 [&](std::size_t element, const unsigned char* bytes) {
-                     for (std::size_t c = 0; c < n; ++c) {
-                         values[element * n + c] = componentValue(
-                             bytes + c * size, accessor.componentType, accessor.normalized);
-                     }
-                 });
+    readElements(
+        model, accessor, size * n, what, [&](std::size_t element, const unsigned char* bytes) {
+            for (std::size_t c = 0; c < n; ++c) {
+                values[element * n + c] =
+                    componentValue(bytes + c * size, accessor.componentType, accessor.normalized);
+            }
+        });
     return values;
 }
 

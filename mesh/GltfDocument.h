@@ -3,8 +3,8 @@
 #include <optional>
 #include <string>
 
-#include <nlohmann/json.hpp>
 #include <tiny_gltf.h>
+#include <nlohmann/json.hpp>
 
 #include "Diagnostics.h"
 #include "ObjLoader.h"

@@ -161,10 +161,10 @@ bool startsLikeJson(const std::string& bytes) {
 // quantized attributes, which the accessors read.
 bool honoursRequired(const std::string& name) {
     static const char* const kHonoured[] = {
-        "KHR_texture_transform", "KHR_texture_basisu", "EXT_texture_webp", "EXT_texture_avif",
-        "MSFT_texture_dds", "KHR_lights_punctual", "EXT_lights_image_based",
-        "EXT_mesh_gpu_instancing", "KHR_mesh_quantization", "KHR_xmp_json_ld",
-        "KHR_animation_pointer", "KHR_materials_variants"};
+        "KHR_texture_transform",  "KHR_texture_basisu",      "EXT_texture_webp",
+        "EXT_texture_avif",       "MSFT_texture_dds",        "KHR_lights_punctual",
+        "EXT_lights_image_based", "EXT_mesh_gpu_instancing", "KHR_mesh_quantization",
+        "KHR_xmp_json_ld",        "KHR_animation_pointer",   "KHR_materials_variants"};
     if (name.compare(0, 14, "KHR_materials_") == 0) {
         return true;
     }
@@ -233,12 +233,12 @@ std::optional<GltfDocument> parseGltf(const std::string& bytes, const std::strin
         // The library's message, without its "[json.exception....] " tag.
         const std::string what = e.what();
         const auto tag = what.find("] ");
-        why = "its JSON does not parse: " +
-              (tag == std::string::npos ? what : what.substr(tag + 2));
+        why =
+            "its JSON does not parse: " + (tag == std::string::npos ? what : what.substr(tag + 2));
         return std::nullopt;
     }
     why = document.json.is_object() ? requiredExtensionRefusal(document.json)
-                                     : "its JSON is not an object";
+                                    : "its JSON is not an object";
     if (!why.empty()) {
         return std::nullopt;
     }
@@ -250,13 +250,13 @@ std::optional<GltfDocument> parseGltf(const std::string& bytes, const std::strin
     std::string error, warning;
     bool read = false;
     try {
-        read = document.binary
-                   ? reader.LoadBinaryFromMemory(
-                         &document.model, &error, &warning,
-                         reinterpret_cast<const unsigned char*>(bytes.data()),
-                         static_cast<unsigned int>(layout.length), baseDir)
-                   : reader.LoadASCIIFromString(&document.model, &error, &warning, bytes.data(),
-                                                static_cast<unsigned int>(bytes.size()), baseDir);
+        read =
+            document.binary
+                ? reader.LoadBinaryFromMemory(&document.model, &error, &warning,
+                                              reinterpret_cast<const unsigned char*>(bytes.data()),
+                                              static_cast<unsigned int>(layout.length), baseDir)
+                : reader.LoadASCIIFromString(&document.model, &error, &warning, bytes.data(),
+                                             static_cast<unsigned int>(bytes.size()), baseDir);
     } catch (const std::bad_alloc&) {
         throw;
     } catch (const std::exception& e) {

@@ -113,7 +113,8 @@ private:
 
     struct UvKeyHash {
         std::size_t operator()(const std::pair<std::uint32_t, std::uint64_t>& k) const {
-            const std::uint64_t h = (k.second ^ (std::uint64_t{k.first} << 17)) * 0x9E3779B97F4A7C15ull;
+            const std::uint64_t h =
+                (k.second ^ (std::uint64_t{k.first} << 17)) * 0x9E3779B97F4A7C15ull;
             return static_cast<std::size_t>(h ^ (h >> 29));
         }
     };

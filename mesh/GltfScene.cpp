@@ -39,10 +39,22 @@ Matrix localMatrix(const tinygltf::Node& node) {
     if (node.rotation.size() == 4) {
         const double x = node.rotation[0], y = node.rotation[1], z = node.rotation[2],
                      w = node.rotation[3];
-        r = {1 - 2 * (y * y + z * z), 2 * (x * y + z * w),     2 * (x * z - y * w),     0,
-             2 * (x * y - z * w),     1 - 2 * (x * x + z * z), 2 * (y * z + x * w),     0,
-             2 * (x * z + y * w),     2 * (y * z - x * w),     1 - 2 * (x * x + y * y), 0,
-             0,                       0,                       0,                       1};
+        r = {1 - 2 * (y * y + z * z),
+             2 * (x * y + z * w),
+             2 * (x * z - y * w),
+             0,
+             2 * (x * y - z * w),
+             1 - 2 * (x * x + z * z),
+             2 * (y * z + x * w),
+             0,
+             2 * (x * z + y * w),
+             2 * (y * z - x * w),
+             1 - 2 * (x * x + y * y),
+             0,
+             0,
+             0,
+             0,
+             1};
     }
     if (node.scale.size() == 3) {
         s[0] = node.scale[0];
@@ -57,7 +69,8 @@ Matrix localMatrix(const tinygltf::Node& node) {
 std::vector<MeshInstance> sceneInstances(const tinygltf::Model& model) {
     std::vector<MeshInstance> instances;
     const std::size_t meshes = model.meshes.size(), nodes = model.nodes.size();
-    const int scene = model.defaultScene >= 0 ? model.defaultScene : (model.scenes.empty() ? -1 : 0);
+    const int scene =
+        model.defaultScene >= 0 ? model.defaultScene : (model.scenes.empty() ? -1 : 0);
     if (scene < 0 || static_cast<std::size_t>(scene) >= model.scenes.size()) {
         for (std::size_t m = 0; m < meshes; ++m) {
             instances.push_back({0, m, kIdentity, model.meshes[m].name});

@@ -49,7 +49,8 @@ MeshFormat inputFormat(const char* path) {
     std::size_t i = 0;
     // A UTF-8 byte order mark before the JSON is allowed to be skipped by readers.
     if (n >= 3 && static_cast<unsigned char>(head[0]) == 0xEF &&
-        static_cast<unsigned char>(head[1]) == 0xBB && static_cast<unsigned char>(head[2]) == 0xBF) {
+        static_cast<unsigned char>(head[1]) == 0xBB &&
+        static_cast<unsigned char>(head[2]) == 0xBF) {
         i = 3;
     }
     while (i < n && (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n')) {
@@ -62,7 +63,8 @@ MeshFormat inputFormat(const char* path) {
     // text go by the name (for the loader it names to say what is wrong with them).
     for (std::size_t k = 0; k < n; ++k) {
         const auto byte = static_cast<unsigned char>(head[k]);
-        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f' && byte != '\v') {
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f' &&
+            byte != '\v') {
             return named;
         }
     }

@@ -1,5 +1,7 @@
 #include "GltfGeometry.h"
 
+#include "ForkJoin.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -112,8 +114,7 @@ std::vector<vec3<float>> positionNormals(const RefinedMesh& mesh) {
         const vec3<float>& d = mesh.positions[corner[3]];
         // Twice the quad's area vector: the cross product of its diagonals.
         const vec3<float> e = minus(c, a), f = minus(d, b);
-        const vec3<float> area{e.y * f.z - e.z * f.y, e.z * f.x - e.x * f.z,
-                               e.x * f.y - e.y * f.x};
+        const vec3<float> area{e.y * f.z - e.z * f.y, e.z * f.x - e.x * f.z, e.x * f.y - e.y * f.x};
         for (int k = 0; k < 4; ++k) {
             vec3<float>& n = normals[corner[k]];
             n = {n.x + area.x, n.y + area.y, n.z + area.z};
@@ -135,15 +136,15 @@ namespace {
 // The whole mesh the quick way, when every texture coordinate lies over one position
 // (the refined texture is the position surface cut open along its seams) or there is
 // no texture: a vertex per texture coordinate (or position) in its order, and the
-// facets' own corners as indices. False, with `out` untouched, otherwise.
-bool gltfGeometryInOrder(const RefinedMesh& mesh, const std::vector<vec3<float>>& normals,
-                         GltfGeometry& out) {
+// facets' own corners as indices. Fills all but the normals, and `owner` with the
+// position of each vertex; false otherwise.
+bool verticesInOrder(const RefinedMesh& mesh, GltfGeometry& out,
+                     std::vector<std::uint32_t>& owner) {
     const bool textured = mesh.textured;
     if (textured && (!mesh.facetTextured.empty() ||
                      mesh.textureCorners.size() != mesh.positionCorners.size())) {
         return false;
     }
-    std::vector<std::uint32_t> owner;
     if (textured) {
         owner.assign(mesh.uvs.size(), kNone);
         for (std::size_t c = 0; c < mesh.positionCorners.size(); ++c) {
@@ -153,23 +154,19 @@ bool gltfGeometryInOrder(const RefinedMesh& mesh, const std::vector<vec3<float>>
             }
             o = mesh.positionCorners[c];
         }
-        for (std::uint32_t o : owner) {
-            if (o == kNone) {
+        out.positions.resize(owner.size());
+        for (std::size_t v = 0; v < owner.size(); ++v) {
+            if (owner[v] == kNone) {
                 return false;  // an unused texture coordinate: it gets no vertex
             }
+            out.positions[v] = mesh.positions[owner[v]];
         }
         out.uvs = mesh.uvs;
-        out.positions.resize(owner.size());
-        out.normals.resize(owner.size());
-        for (std::size_t v = 0; v < owner.size(); ++v) {
-            out.positions[v] = mesh.positions[owner[v]];
-            out.normals[v] = normals[owner[v]];
-        }
     } else {
         out.positions = mesh.positions;
-        out.normals = normals;
     }
-    const std::vector<std::uint32_t>& corners = textured ? mesh.textureCorners : mesh.positionCorners;
+    const std::vector<std::uint32_t>& corners =
+        textured ? mesh.textureCorners : mesh.positionCorners;
     out.indices.resize(corners.size() / 4 * 6);
     for (std::size_t f = 0; f < corners.size() / 4; ++f) {
         const std::uint32_t* q = &corners[4 * f];
@@ -181,13 +178,32 @@ bool gltfGeometryInOrder(const RefinedMesh& mesh, const std::vector<vec3<float>>
 
 }  // namespace
 
+GltfGeometry gltfGeometry(const RefinedMesh& mesh) {
+    // The normals beside the vertices, which need them only at the end.
+    std::vector<vec3<float>> normals;
+    GltfGeometry out;
+    std::vector<std::uint32_t> owner;
+    bool inOrder = false;
+    forkJoin([&] { normals = positionNormals(mesh); },
+             [&] { inOrder = verticesInOrder(mesh, out, owner); });
+    if (!inOrder) {
+        return gltfGeometry(mesh, normals);
+    }
+    if (!mesh.textured) {
+        out.normals = std::move(normals);
+    } else {
+        out.normals.resize(owner.size());
+        for (std::size_t v = 0; v < owner.size(); ++v) {
+            out.normals[v] = normals[owner[v]];
+        }
+    }
+    setBounds(out);
+    return out;
+}
+
 GltfGeometry gltfGeometry(const RefinedMesh& mesh, const std::vector<vec3<float>>& normals,
                           const std::vector<std::uint32_t>* facets) {
     GltfGeometry out;
-    if (facets == nullptr && gltfGeometryInOrder(mesh, normals, out)) {
-        setBounds(out);
-        return out;
-    }
     const std::size_t count = facets != nullptr ? facets->size() : mesh.facetCount();
     out.indices.reserve(6 * count);
     VertexNumbering numbering(mesh, normals, out);

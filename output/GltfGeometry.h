@@ -26,12 +26,16 @@ struct GltfGeometry {
 std::vector<vec3<float>> positionNormals(const RefinedMesh& mesh);
 
 // The refined facets `facets` (every facet when null) of `mesh` as one primitive,
-// `normals` from positionNormals(mesh). For the whole mesh, where each texture
-// coordinate lies over one position (or there is no texture), the vertices are the
-// texture coordinates (positions) in their order, every one of them; otherwise only
-// the pairs the facets use get vertices, in the order the facets first use them.
+// `normals` from positionNormals(mesh): only the pairs of a position and a texture
+// coordinate the facets use get vertices, in the order the facets first use them.
 // Facets without texture, in a mesh some of whose facets have it, get (0, 0).
 GltfGeometry gltfGeometry(const RefinedMesh& mesh, const std::vector<vec3<float>>& normals,
                           const std::vector<std::uint32_t>* facets = nullptr);
+
+// The whole refined mesh as one primitive, its normals from positionNormals (worked
+// out on a second thread beside the vertices). Where each texture coordinate lies
+// over one position (or there is no texture), the vertices are the texture
+// coordinates (positions) in their order, every one of them.
+GltfGeometry gltfGeometry(const RefinedMesh& mesh);
 
 }  // namespace faceloom

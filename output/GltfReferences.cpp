@@ -108,7 +108,8 @@ void forEachBufferViewReference(Json& document, const IndexVisit& visit) {
             }
         }
     });
-    forEachObject(document, "images", [&](Json& image) { visitMember(image, "bufferView", visit); });
+    forEachObject(document, "images",
+                  [&](Json& image) { visitMember(image, "bufferView", visit); });
     forEachPrimitive(document, [&](Json& primitive) {
         if (Json* draco = extension(primitive, "KHR_draco_mesh_compression")) {
             visitMember(*draco, "bufferView", visit);
@@ -163,7 +164,8 @@ std::size_t arraySize(const Json& document, const char* key) {
 
 }  // namespace
 
-std::vector<std::size_t> removeUnreferenced(Json& document, const std::set<std::size_t>& candidates) {
+std::vector<std::size_t> removeUnreferenced(Json& document,
+                                            const std::set<std::size_t>& candidates) {
     const std::size_t accessors = arraySize(document, "accessors");
     const std::vector<bool> unusedAccessor =
         unreferenced(document, accessors, forEachAccessorReference);

@@ -114,7 +114,8 @@ public:
     explicit GeometryAppender(Json& document, std::vector<Piece>& newViews)
         : document_(document),
           newViews_(newViews),
-          firstNewView_((arrayAt(document, "accessors"), arrayAt(document, "bufferViews").size())) {}
+          firstNewView_((arrayAt(document, "accessors"), arrayAt(document, "bufferViews").size())) {
+    }
 
     std::size_t add(Json accessor, Piece piece, int target) {
         Json& views = document_["bufferViews"];
@@ -142,15 +143,17 @@ Json floats(const vec3<float>& v) {
 void replaceGeometry(Json& primitive, const GltfGeometry& geometry, GeometryAppender& append,
                      std::set<std::size_t>& candidates) {
     Json holder = {{"meshes", {{{"primitives", {primitive}}}}}};
-    forEachAccessorReference(holder, [&](Json& index) {
-        candidates.insert(index.get<std::size_t>());
-    });
+    forEachAccessorReference(holder,
+                             [&](Json& index) { candidates.insert(index.get<std::size_t>()); });
     const std::uint64_t n = geometry.positions.size();
     Json attributes = Json::object();
-    attributes["POSITION"] = append.add(
-        {{"componentType", kFloat}, {"count", n}, {"type", "VEC3"},
-         {"min", floats(geometry.min)}, {"max", floats(geometry.max)}},
-        {0, 12 * n, bytesOf(geometry.positions), nullptr}, kArrayBuffer);
+    attributes["POSITION"] =
+        append.add({{"componentType", kFloat},
+                    {"count", n},
+                    {"type", "VEC3"},
+                    {"min", floats(geometry.min)},
+                    {"max", floats(geometry.max)}},
+                   {0, 12 * n, bytesOf(geometry.positions), nullptr}, kArrayBuffer);
     attributes["NORMAL"] =
         append.add({{"componentType", kFloat}, {"count", n}, {"type", "VEC3"}},
                    {0, 12 * n, bytesOf(geometry.normals), nullptr}, kArrayBuffer);
@@ -163,13 +166,13 @@ void replaceGeometry(Json& primitive, const GltfGeometry& geometry, GeometryAppe
     const bool shortIndices = n < 65535;
     const std::uint64_t count = geometry.indices.size();
     primitive["attributes"] = std::move(attributes);
-    primitive["indices"] = append.add(
-        {{"componentType", shortIndices ? kUnsignedShort : kUnsignedInt},
-         {"count", count},
-         {"type", "SCALAR"}},
-        shortIndices ? Piece{0, 2 * count, nullptr, &geometry.indices}
-                     : Piece{0, 4 * count, bytesOf(geometry.indices), nullptr},
-        kElementArrayBuffer);
+    primitive["indices"] =
+        append.add({{"componentType", shortIndices ? kUnsignedShort : kUnsignedInt},
+                    {"count", count},
+                    {"type", "SCALAR"}},
+                   shortIndices ? Piece{0, 2 * count, nullptr, &geometry.indices}
+                                : Piece{0, 4 * count, bytesOf(geometry.indices), nullptr},
+                   kElementArrayBuffer);
     primitive.erase("mode");  // triangles
     primitive.erase("targets");
     // The compressed form would stand for the geometry that was replaced.
@@ -229,7 +232,8 @@ BufferLayout layOutViews(Json& document, const std::vector<std::size_t>& oldInde
 
 bool hasScheme(const std::string& uri) {
     const auto colon = uri.find(':');
-    if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(uri[0]))) {
+    if (colon == std::string::npos || colon == 0 ||
+        !std::isalpha(static_cast<unsigned char>(uri[0]))) {
         return false;
     }
     return uri.find_first_not_of(
@@ -239,7 +243,8 @@ bool hasScheme(const std::string& uri) {
 std::string decodeUri(const std::string& uri) {
     std::string path;
     for (std::size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size() && std::isxdigit(static_cast<unsigned char>(uri[i + 1])) &&
+        if (uri[i] == '%' && i + 2 < uri.size() &&
+            std::isxdigit(static_cast<unsigned char>(uri[i + 1])) &&
             std::isxdigit(static_cast<unsigned char>(uri[i + 2]))) {
             path += static_cast<char>(std::stoi(uri.substr(i + 1, 2), nullptr, 16));
             i += 2;
@@ -402,8 +407,9 @@ GltfWriteFailure writeBinary(const std::string& json, const BufferLayout& layout
     const std::uint64_t binLength = (layout.size() + 3) / 4 * 4;
     const std::uint64_t total = 12 + 8 + jsonLength + (binLength > 0 ? 8 + binLength : 0);
     if (total > std::numeric_limits<std::uint32_t>::max()) {
-        return {outputPath, "it would be larger than the 4 GiB a glTF binary can hold: write "
-                            ".gltf (its data goes to a .bin file beside it)"};
+        return {outputPath,
+                "it would be larger than the 4 GiB a glTF binary can hold: write "
+                ".gltf (its data goes to a .bin file beside it)"};
     }
     std::string head = "glTF";
     putUint32(head, 2);
@@ -445,7 +451,8 @@ std::string uriOfPath(const std::string& path) {
     return encodeUri(path);
 }
 
-GltfWriteFailure writeGltf(const GltfDocument& document, const std::vector<RefinedPrimitive>& refined,
+GltfWriteFailure writeGltf(const GltfDocument& document,
+                           const std::vector<RefinedPrimitive>& refined,
                            const std::string& outputPath, bool binary) {
     Json json = document.json;
     std::vector<Piece> newViews;

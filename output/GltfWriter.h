@@ -39,7 +39,8 @@ struct GltfWriteFailure {
 // A file path as a URI: the bytes a URI can't hold as they are percent-encoded.
 std::string uriOfPath(const std::string& path);
 
-GltfWriteFailure writeGltf(const GltfDocument& document, const std::vector<RefinedPrimitive>& refined,
+GltfWriteFailure writeGltf(const GltfDocument& document,
+                           const std::vector<RefinedPrimitive>& refined,
                            const std::string& outputPath, bool binary);
 
 }  // namespace faceloom

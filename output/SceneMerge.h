@@ -30,8 +30,8 @@ private:
 
     const tinygltf::Model& model_;
     RefinedMesh merged_;
-    std::map<std::size_t, std::uint32_t> objects_;    // by node
-    std::map<int, std::uint32_t> materials_;          // by glTF material
+    std::map<std::size_t, std::uint32_t> objects_;  // by node
+    std::map<int, std::uint32_t> materials_;        // by glTF material
 };
 
 }  // namespace faceloom

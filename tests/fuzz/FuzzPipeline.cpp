@@ -13,9 +13,9 @@
 #include <cstdlib>
 #include <exception>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -123,10 +123,12 @@ constexpr std::uint64_t kMaxBytes = std::uint64_t{1} << 26;
 // The written glTF binary reads back, each refined primitive with all its triangles.
 void checkWrittenGltf(const std::string& bytes, const std::vector<RefinedPrimitive>& refined) {
     std::string why;
-    const std::optional<GltfDocument> written = parseGltf(bytes, "written", "/nonexistent", kMaxBytes, why);
+    const std::optional<GltfDocument> written =
+        parseGltf(bytes, "written", "/nonexistent", kMaxBytes, why);
     require(written.has_value());
     for (const RefinedPrimitive& r : refined) {
-        const tinygltf::Primitive& primitive = written->model.meshes.at(r.mesh).primitives.at(r.primitive);
+        const tinygltf::Primitive& primitive =
+            written->model.meshes.at(r.mesh).primitives.at(r.primitive);
         const ObjMesh mesh = primitiveMesh(written->model, primitive, "written", kMaxBytes);
         require(mesh.faceCount() == r.geometry.indices.size() / 3);
     }
@@ -156,7 +158,8 @@ void fuzzGltf(const std::string& bytes) {
             } catch (const GltfError&) {
                 return;  // reported to the user as what is wrong with the file
             }
-            const std::optional<RunOptions> options = checkRun(mesh, 1, SmoothingOptions{}, diagnostics);
+            const std::optional<RunOptions> options =
+                checkRun(mesh, 1, SmoothingOptions{}, diagnostics);
             std::optional<RefinedMesh> surface;
             if (options) {
                 surface = refineMesh(mesh, "fuzz.glb", *options, diagnostics);
@@ -164,7 +167,7 @@ void fuzzGltf(const std::string& bytes) {
             if (!surface) {
                 return;
             }
-            refined.push_back({m, p, gltfGeometry(*surface, positionNormals(*surface))});
+            refined.push_back({m, p, gltfGeometry(*surface)});
         }
     }
     const MemoryFile output;

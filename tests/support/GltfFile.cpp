@@ -29,7 +29,9 @@ std::uint32_t getUint32(const std::string& bytes, std::size_t at) {
 }
 
 std::size_t componentSize(int type) {
-    return type == kUnsignedByte || type == 5120 ? 1 : type == kUnsignedShort || type == kShort ? 2 : 4;
+    return type == kUnsignedByte || type == 5120      ? 1
+           : type == kUnsignedShort || type == kShort ? 2
+                                                      : 4;
 }
 
 }  // namespace
@@ -54,7 +56,8 @@ std::size_t GltfBuilder::view(const void* data, std::size_t size, std::size_t st
 
 std::size_t GltfBuilder::accessor(std::size_t view, int componentType, std::size_t count,
                                   const char* type, const Json& extra) {
-    Json a = {{"bufferView", view}, {"componentType", componentType}, {"count", count}, {"type", type}};
+    Json a = {
+        {"bufferView", view}, {"componentType", componentType}, {"count", count}, {"type", type}};
     for (const auto& [key, value] : extra.items()) {
         a[key] = value;
     }
@@ -113,7 +116,8 @@ std::string GltfBuilder::glb() const {
     data.append((4 - data.size() % 4) % 4, '\0');
     std::string out = "glTF";
     putUint32(out, 2);
-    putUint32(out, static_cast<std::uint32_t>(12 + 8 + json.size() + (data.empty() ? 0 : 8 + data.size())));
+    putUint32(out, static_cast<std::uint32_t>(12 + 8 + json.size() +
+                                              (data.empty() ? 0 : 8 + data.size())));
     putUint32(out, static_cast<std::uint32_t>(json.size()));
     out += "JSON" + json;
     if (!data.empty()) {
@@ -170,7 +174,8 @@ std::string triangulatedObj(const std::string& objText) {
         text += number;
     }
     const auto corner = [&](const faceloom::Corner& c) {
-        return " " + std::to_string(c.position) + (mesh.uvs.empty() ? "" : "/" + std::to_string(c.texture));
+        return " " + std::to_string(c.position) +
+               (mesh.uvs.empty() ? "" : "/" + std::to_string(c.texture));
     };
     for (std::uint32_t f = 0; f < mesh.faceCount(); ++f) {
         const auto corners = mesh.faceCorners(f);
@@ -200,7 +205,8 @@ std::vector<long> matchPositions(const ObjFile& a, const ObjFile& b, double tole
     for (std::size_t i = 0; i < order.size(); ++i) {
         order[i] = i;
     }
-    std::sort(order.begin(), order.end(), [&](std::size_t i, std::size_t j) { return a.v[i][0] < a.v[j][0]; });
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t i, std::size_t j) { return a.v[i][0] < a.v[j][0]; });
     std::vector<long> match(b.v.size(), -1);
     for (std::size_t i = 0; i < b.v.size(); ++i) {
         auto first = std::lower_bound(order.begin(), order.end(), b.v[i][0] - tolerance,
@@ -319,12 +325,14 @@ ReadBack readBack(const std::string& path) {
 std::vector<std::vector<double>> accessorValues(const ReadBack& file, std::size_t index) {
     const Json& a = file.doc["accessors"][index];
     const Json& v = file.doc["bufferViews"][a["bufferView"].get<std::size_t>()];
-    const std::map<std::string, std::size_t> widths = {{"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4}};
+    const std::map<std::string, std::size_t> widths = {
+        {"SCALAR", 1}, {"VEC2", 2}, {"VEC3", 3}, {"VEC4", 4}};
     const std::size_t width = widths.at(a["type"].get<std::string>());
     const int type = a["componentType"].get<int>();
     const std::size_t size = componentSize(type);
     const std::size_t stride = v.value("byteStride", width * size);
-    const std::size_t start = v.value("byteOffset", std::size_t{0}) + a.value("byteOffset", std::size_t{0});
+    const std::size_t start =
+        v.value("byteOffset", std::size_t{0}) + a.value("byteOffset", std::size_t{0});
     std::vector<std::vector<double>> rows(a["count"].get<std::size_t>());
     for (std::size_t i = 0; i < rows.size(); ++i) {
         for (std::size_t c = 0; c < width; ++c) {
@@ -348,7 +356,8 @@ std::vector<std::vector<double>> accessorValues(const ReadBack& file, std::size_
 std::string objOfWrittenGltf(const std::string& path) {
     const ReadBack file = readBack(path);
     const Json& primitive = file.doc["meshes"][0]["primitives"][0];
-    const auto positions = accessorValues(file, primitive["attributes"]["POSITION"].get<std::size_t>());
+    const auto positions =
+        accessorValues(file, primitive["attributes"]["POSITION"].get<std::size_t>());
     const auto indices = accessorValues(file, primitive["indices"].get<std::size_t>());
     const bool textured = primitive["attributes"].contains("TEXCOORD_0");
     std::string text;
@@ -364,7 +373,8 @@ std::string objOfWrittenGltf(const std::string& path) {
         positionOf.push_back(known.first->second);
     }
     if (textured) {
-        for (const auto& t : accessorValues(file, primitive["attributes"]["TEXCOORD_0"].get<std::size_t>())) {
+        for (const auto& t :
+             accessorValues(file, primitive["attributes"]["TEXCOORD_0"].get<std::size_t>())) {
             std::snprintf(line, sizeof line, "vt %.9g %.9g\n", t[0], double(1.0f - float(t[1])));
             text += line;
         }
@@ -373,7 +383,8 @@ std::string objOfWrittenGltf(const std::string& path) {
         text += "f";
         for (std::size_t k : {i, i + 1, i + 2, i + 5}) {
             const auto v = static_cast<std::size_t>(indices[k][0]);
-            text += " " + std::to_string(positionOf[v]) + (textured ? "/" + std::to_string(v + 1) : "");
+            text +=
+                " " + std::to_string(positionOf[v]) + (textured ? "/" + std::to_string(v + 1) : "");
         }
         text += "\n";
     }

@@ -33,7 +33,7 @@ public:
     std::size_t mesh(const Json& primitives, const std::string& name = "",
                      const Json& node = Json::object());
 
-    std::string glb() const;                           // the document as a glTF binary
+    std::string glb() const;  // the document as a glTF binary
     void writeGlb(const std::string& path) const;
     void writeGltf(const std::string& path, const std::string& binName) const;  // .bin beside
 
