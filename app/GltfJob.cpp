@@ -249,11 +249,11 @@ bool refineGltfToGltf(const GltfDocument& document, const char* outputPath, bool
             if (!refiner.refinable(m, p, true, "written as it was")) {
                 continue;
             }
-            const std::optional<RefinedMesh> mesh = refiner.refine(m, p);
+            std::optional<RefinedMesh> mesh = refiner.refine(m, p);
             if (!mesh) {
                 return false;  // nothing is written without every surface
             }
-            refined.push_back({m, p, gltfGeometry(*mesh)});
+            refined.push_back({m, p, gltfGeometry(std::move(*mesh))});
         }
     }
     const GltfWriteFailure failure = writeGltf(document, refined, outputPath, binary);
@@ -308,7 +308,7 @@ bool refineGltfToObj(const GltfDocument& document, const char* outputPath,
 bool refineObjToGltf(const ObjMesh& mesh, const char* outputPath, bool binary,
                      const RefineSettings& settings, Diagnostics& diagnostics) {
     bool clean = true;
-    const std::optional<RefinedMesh> refined =
+    std::optional<RefinedMesh> refined =
         refineSurface(mesh, outputPath, settings, diagnostics, clean);
     if (!refined) {
         return false;
@@ -319,17 +319,17 @@ bool refineObjToGltf(const ObjMesh& mesh, const char* outputPath, bool binary,
     GltfDocument document;
     document.sourcePath = mesh.sourcePath;
     document.json = objDocument(mesh, *refined, materials);
-    const std::vector<vec3<float>> normals =
-        groups.empty() ? std::vector<vec3<float>>() : positionNormals(*refined);
     std::vector<RefinedPrimitive> primitives;
-    for (std::size_t g = 0; g < materials.size(); ++g) {
-        primitives.push_back({0, g,
-                              groups.empty() ? gltfGeometry(*refined)
-                                             : gltfGeometry(*refined, normals, &groups[g])});
-        // OBJ's v runs up the image, glTF's down it.
-        for (vec2<float>& uv : primitives.back().geometry.uvs) {
-            uv.y = 1.0f - uv.y;
+    if (groups.empty()) {
+        primitives.push_back({0, 0, gltfGeometry(std::move(*refined))});
+    } else {
+        const std::vector<vec3<float>> normals = positionNormals(*refined);
+        for (std::size_t g = 0; g < groups.size(); ++g) {
+            primitives.push_back({0, g, gltfGeometry(*refined, normals, &groups[g])});
         }
+    }
+    for (RefinedPrimitive& primitive : primitives) {
+        primitive.geometry.flipV = true;  // OBJ's v runs up the image, glTF's down it
     }
     const GltfWriteFailure failure = writeGltf(document, primitives, outputPath, binary);
     if (settings.times != nullptr) {

@@ -133,72 +133,121 @@ std::vector<vec3<float>> positionNormals(const RefinedMesh& mesh) {
 
 namespace {
 
-// The whole mesh the quick way, when every texture coordinate lies over one position
-// (the refined texture is the position surface cut open along its seams) or there is
-// no texture: a vertex per texture coordinate (or position) in its order, and the
-// facets' own corners as indices. Fills all but the normals, and `owner` with the
-// position of each vertex; false otherwise.
-bool verticesInOrder(const RefinedMesh& mesh, GltfGeometry& out,
-                     std::vector<std::uint32_t>& owner) {
-    const bool textured = mesh.textured;
-    if (textured && (!mesh.facetTextured.empty() ||
-                     mesh.textureCorners.size() != mesh.positionCorners.size())) {
-        return false;
+// Each texture coordinate's position, when every one lies over exactly one: the
+// refined texture is the position surface cut open along its seams. Empty otherwise.
+std::vector<std::uint32_t> positionOfEachUv(const RefinedMesh& mesh) {
+    if (!mesh.facetTextured.empty() || mesh.textureCorners.size() != mesh.positionCorners.size()) {
+        return {};
     }
-    if (textured) {
-        owner.assign(mesh.uvs.size(), kNone);
-        for (std::size_t c = 0; c < mesh.positionCorners.size(); ++c) {
-            std::uint32_t& o = owner[mesh.textureCorners[c]];
-            if (o != kNone && o != mesh.positionCorners[c]) {
-                return false;
-            }
-            o = mesh.positionCorners[c];
+    std::vector<std::uint32_t> owner(mesh.uvs.size(), kNone);
+    for (std::size_t c = 0; c < mesh.positionCorners.size(); ++c) {
+        std::uint32_t& o = owner[mesh.textureCorners[c]];
+        if (o != kNone && o != mesh.positionCorners[c]) {
+            return {};
         }
-        out.positions.resize(owner.size());
-        for (std::size_t v = 0; v < owner.size(); ++v) {
-            if (owner[v] == kNone) {
-                return false;  // an unused texture coordinate: it gets no vertex
-            }
-            out.positions[v] = mesh.positions[owner[v]];
+        o = mesh.positionCorners[c];
+    }
+    for (std::uint32_t o : owner) {
+        if (o == kNone) {
+            return {};  // an unused texture coordinate: it gets no vertex
         }
-        out.uvs = mesh.uvs;
-    } else {
-        out.positions = mesh.positions;
     }
-    const std::vector<std::uint32_t>& corners =
-        textured ? mesh.textureCorners : mesh.positionCorners;
-    out.indices.resize(corners.size() / 4 * 6);
-    for (std::size_t f = 0; f < corners.size() / 4; ++f) {
-        const std::uint32_t* q = &corners[4 * f];
-        std::uint32_t* t = &out.indices[6 * f];
-        t[0] = q[0], t[1] = q[1], t[2] = q[2], t[3] = q[0], t[4] = q[2], t[5] = q[3];
-    }
-    return true;
+    return owner;
 }
 
 }  // namespace
 
-GltfGeometry gltfGeometry(const RefinedMesh& mesh) {
-    // The normals beside the vertices, which need them only at the end.
+struct GltfGeometry::InOrder {
+    RefinedMesh mesh;
+    std::vector<std::uint32_t> owner;  // the position of each vertex; empty: the vertex's own
+    std::vector<vec3<float>> normals;  // by position
+
+    std::uint32_t positionOf(std::size_t vertex) const {
+        return owner.empty() ? static_cast<std::uint32_t>(vertex) : owner[vertex];
+    }
+    const std::vector<std::uint32_t>& corners() const {
+        return mesh.textured ? mesh.textureCorners : mesh.positionCorners;
+    }
+};
+
+GltfGeometry gltfGeometry(RefinedMesh&& mesh) {
+    auto inOrder = std::make_shared<GltfGeometry::InOrder>();
     std::vector<vec3<float>> normals;
-    GltfGeometry out;
-    std::vector<std::uint32_t> owner;
-    bool inOrder = false;
+    bool whole = !mesh.textured;
+    // The normals beside the vertices' positions, which need them only when written.
     forkJoin([&] { normals = positionNormals(mesh); },
-             [&] { inOrder = verticesInOrder(mesh, out, owner); });
-    if (!inOrder) {
+             [&] {
+                 if (mesh.textured) {
+                     inOrder->owner = positionOfEachUv(mesh);
+                     whole = !inOrder->owner.empty();
+                 }
+             });
+    if (!whole) {
         return gltfGeometry(mesh, normals);
     }
-    if (!mesh.textured) {
-        out.normals = std::move(normals);
-    } else {
-        out.normals.resize(owner.size());
-        for (std::size_t v = 0; v < owner.size(); ++v) {
-            out.normals[v] = normals[owner[v]];
-        }
+    inOrder->normals = std::move(normals);
+    inOrder->mesh = std::move(mesh);
+    GltfGeometry out;
+    out.inOrder = std::move(inOrder);
+    const std::size_t n = out.vertexCount();
+    for (std::size_t v = 0; v < n; ++v) {
+        const vec3<float>& p = out.inOrder->mesh.positions[out.inOrder->positionOf(v)];
+        out.min = v == 0 ? p
+                         : vec3<float>{std::min(out.min.x, p.x), std::min(out.min.y, p.y),
+                                       std::min(out.min.z, p.z)};
+        out.max = v == 0 ? p
+                         : vec3<float>{std::max(out.max.x, p.x), std::max(out.max.y, p.y),
+                                       std::max(out.max.z, p.z)};
     }
-    setBounds(out);
     return out;
+}
+
+std::size_t GltfGeometry::vertexCount() const {
+    if (!inOrder) {
+        return positions.size();
+    }
+    return inOrder->mesh.textured ? inOrder->mesh.uvs.size() : inOrder->mesh.positions.size();
+}
+
+std::size_t GltfGeometry::indexCount() const {
+    return inOrder ? inOrder->corners().size() / 4 * 6 : indices.size();
+}
+
+bool GltfGeometry::textured() const {
+    return inOrder ? inOrder->mesh.textured : !uvs.empty();
+}
+
+void GltfGeometry::copyPositions(std::size_t first, std::size_t count, vec3<float>* out) const {
+    for (std::size_t v = first; v < first + count; ++v) {
+        *out++ = inOrder ? inOrder->mesh.positions[inOrder->positionOf(v)] : positions[v];
+    }
+}
+
+void GltfGeometry::copyNormals(std::size_t first, std::size_t count, vec3<float>* out) const {
+    for (std::size_t v = first; v < first + count; ++v) {
+        *out++ = inOrder ? inOrder->normals[inOrder->positionOf(v)] : normals[v];
+    }
+}
+
+void GltfGeometry::copyUvs(std::size_t first, std::size_t count, vec2<float>* out) const {
+    const vec2<float>* from = (inOrder ? inOrder->mesh.uvs.data() : uvs.data()) + first;
+    for (std::size_t v = 0; v < count; ++v, ++from) {
+        *out++ = {from->x, flipV ? 1.0f - from->y : from->y};
+    }
+}
+
+void GltfGeometry::copyIndices(std::size_t first, std::size_t count, std::uint32_t* out) const {
+    if (!inOrder) {
+        std::copy(indices.begin() + static_cast<std::ptrdiff_t>(first),
+                  indices.begin() + static_cast<std::ptrdiff_t>(first + count), out);
+        return;
+    }
+    // Index i is corner kQuadCorner[i % 6] of facet i / 6.
+    static constexpr std::size_t kQuadCorner[6] = {0, 1, 2, 0, 2, 3};
+    const std::uint32_t* corners = inOrder->corners().data();
+    for (std::size_t i = first; i < first + count; ++i) {
+        *out++ = corners[4 * (i / 6) + kQuadCorner[i % 6]];
+    }
 }
 
 GltfGeometry gltfGeometry(const RefinedMesh& mesh, const std::vector<vec3<float>>& normals,

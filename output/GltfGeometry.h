@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "RefinedMesh.h"
@@ -12,12 +13,29 @@ namespace faceloom {
 // refined position and the texture coordinate over it (a position on a uv seam gets
 // one vertex per side), each with the normal of its position, and two triangles per
 // refined quad, (a, b, c) and (a, c, d), wound as the quad is.
+//
+// Held as arrays, or (for a whole refined mesh whose texture coordinates each lie over
+// one position) as the refined mesh itself, its vertices the texture coordinates in
+// their order: nothing is copied, and the writer takes the numbers a stretch at a time.
 struct GltfGeometry {
+    struct InOrder;  // the refined mesh, and each vertex's position in it
+
     std::vector<vec3<float>> positions;
     std::vector<vec3<float>> normals;
-    std::vector<vec2<float>> uvs;        // empty without texture
-    std::vector<std::uint32_t> indices;  // three to a triangle
-    vec3<float> min, max;                // of the positions, for the accessor
+    std::vector<vec2<float>> uvs;            // empty without texture
+    std::vector<std::uint32_t> indices;      // three to a triangle
+    std::shared_ptr<const InOrder> inOrder;  // set instead of the arrays
+    vec3<float> min, max;                    // of the positions, for the accessor
+    bool flipV = false;                      // uvs read as (u, 1 - v)
+
+    std::size_t vertexCount() const;
+    std::size_t indexCount() const;
+    bool textured() const;
+    // Elements [first, first + count) of each array, however held.
+    void copyPositions(std::size_t first, std::size_t count, vec3<float>* out) const;
+    void copyNormals(std::size_t first, std::size_t count, vec3<float>* out) const;
+    void copyUvs(std::size_t first, std::size_t count, vec2<float>* out) const;
+    void copyIndices(std::size_t first, std::size_t count, std::uint32_t* out) const;
 };
 
 // One unit normal per refined position: the limit normals the refinement gives, when
@@ -35,7 +53,8 @@ GltfGeometry gltfGeometry(const RefinedMesh& mesh, const std::vector<vec3<float>
 // The whole refined mesh as one primitive, its normals from positionNormals (worked
 // out on a second thread beside the vertices). Where each texture coordinate lies
 // over one position (or there is no texture), the vertices are the texture
-// coordinates (positions) in their order, every one of them.
-GltfGeometry gltfGeometry(const RefinedMesh& mesh);
+// coordinates (positions) in their order, every one of them, and the geometry keeps
+// the mesh rather than copies of its numbers.
+GltfGeometry gltfGeometry(RefinedMesh&& mesh);
 
 }  // namespace faceloom

@@ -28,14 +28,54 @@ constexpr int kFloat = 5126;
 constexpr int kUnsignedShort = 5123;
 constexpr int kUnsignedInt = 5125;
 
-// One stretch of the output buffer: bytes copied as they are, or indices written as
-// 16-bit numbers.
+// What a stretch of the output buffer holds: bytes copied as they are, or one array of
+// a refined primitive's geometry.
+enum class Part { kBytes, kPositions, kNormals, kUvs, kShortIndices, kIndices };
+
 struct Piece {
     std::uint64_t offset = 0;
     std::uint64_t size = 0;
-    const unsigned char* bytes = nullptr;
-    const std::vector<std::uint32_t>* shortIndices = nullptr;
+    const unsigned char* bytes = nullptr;  // for kBytes
+    const GltfGeometry* geometry = nullptr;
+    Part part = Part::kBytes;
 };
+
+// Writes one array of `geometry` a stretch at a time, through `buffer`.
+bool writeGeometry(ByteSink& sink, const GltfGeometry& geometry, Part part,
+                   std::vector<char>& buffer) {
+    constexpr std::size_t kChunk = std::size_t{1} << 16;  // elements a stretch
+    const bool vertices = part != Part::kShortIndices && part != Part::kIndices;
+    const std::size_t count = vertices ? geometry.vertexCount() : geometry.indexCount();
+    buffer.resize(kChunk * sizeof(vec3<float>));
+    std::vector<std::uint32_t> indices(part == Part::kShortIndices ? kChunk : 0);
+    for (std::size_t first = 0; first < count; first += kChunk) {
+        const std::size_t n = std::min(kChunk, count - first);
+        std::size_t bytes = 0;
+        if (part == Part::kPositions || part == Part::kNormals) {
+            auto* out = reinterpret_cast<vec3<float>*>(buffer.data());
+            part == Part::kPositions ? geometry.copyPositions(first, n, out)
+                                     : geometry.copyNormals(first, n, out);
+            bytes = 12 * n;
+        } else if (part == Part::kUvs) {
+            geometry.copyUvs(first, n, reinterpret_cast<vec2<float>*>(buffer.data()));
+            bytes = 8 * n;
+        } else if (part == Part::kIndices) {
+            geometry.copyIndices(first, n, reinterpret_cast<std::uint32_t*>(buffer.data()));
+            bytes = 4 * n;
+        } else {
+            geometry.copyIndices(first, n, indices.data());
+            auto* out = reinterpret_cast<std::uint16_t*>(buffer.data());
+            for (std::size_t i = 0; i < n; ++i) {
+                out[i] = static_cast<std::uint16_t>(indices[i]);
+            }
+            bytes = 2 * n;
+        }
+        if (!sink.write(buffer.data(), bytes)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // The new buffer, piece after piece.
 class BufferLayout {
@@ -56,16 +96,16 @@ public:
     bool write(ByteSink& sink, std::uint64_t total) const {
         static const char zeros[4] = {0, 0, 0, 0};
         std::uint64_t at = 0;
-        std::vector<std::uint16_t> shorts;
+        std::vector<char> buffer;
         for (const Piece& piece : pieces_) {
             if (!sink.write(zeros, piece.offset - at)) {
                 return false;
             }
-            if (piece.shortIndices == nullptr) {
-                if (!sink.write(reinterpret_cast<const char*>(piece.bytes), piece.size)) {
-                    return false;
-                }
-            } else if (!writeShorts(sink, *piece.shortIndices, shorts)) {
+            const bool written =
+                piece.part == Part::kBytes
+                    ? sink.write(reinterpret_cast<const char*>(piece.bytes), piece.size)
+                    : writeGeometry(sink, *piece.geometry, piece.part, buffer);
+            if (!written) {
                 return false;
             }
             at = piece.offset + piece.size;
@@ -74,20 +114,6 @@ public:
     }
 
 private:
-    static bool writeShorts(ByteSink& sink, const std::vector<std::uint32_t>& indices,
-                            std::vector<std::uint16_t>& shorts) {
-        constexpr std::size_t kChunk = std::size_t{1} << 16;
-        for (std::size_t first = 0; first < indices.size(); first += kChunk) {
-            const std::size_t n = std::min(kChunk, indices.size() - first);
-            shorts.assign(indices.begin() + static_cast<std::ptrdiff_t>(first),
-                          indices.begin() + static_cast<std::ptrdiff_t>(first + n));
-            if (!sink.write(reinterpret_cast<const char*>(shorts.data()), 2 * n)) {
-                return false;
-            }
-        }
-        return true;
-    }
-
     std::uint64_t end_ = 0;
     std::vector<Piece> pieces_;
 };
@@ -145,34 +171,34 @@ void replaceGeometry(Json& primitive, const GltfGeometry& geometry, GeometryAppe
     Json holder = {{"meshes", {{{"primitives", {primitive}}}}}};
     forEachAccessorReference(holder,
                              [&](Json& index) { candidates.insert(index.get<std::size_t>()); });
-    const std::uint64_t n = geometry.positions.size();
+    const std::uint64_t n = geometry.vertexCount();
+    const auto piece = [&](std::uint64_t size, Part part) {
+        return Piece{0, size, nullptr, &geometry, part};
+    };
     Json attributes = Json::object();
-    attributes["POSITION"] =
-        append.add({{"componentType", kFloat},
-                    {"count", n},
-                    {"type", "VEC3"},
-                    {"min", floats(geometry.min)},
-                    {"max", floats(geometry.max)}},
-                   {0, 12 * n, bytesOf(geometry.positions), nullptr}, kArrayBuffer);
-    attributes["NORMAL"] =
-        append.add({{"componentType", kFloat}, {"count", n}, {"type", "VEC3"}},
-                   {0, 12 * n, bytesOf(geometry.normals), nullptr}, kArrayBuffer);
-    if (!geometry.uvs.empty()) {
+    attributes["POSITION"] = append.add({{"componentType", kFloat},
+                                         {"count", n},
+                                         {"type", "VEC3"},
+                                         {"min", floats(geometry.min)},
+                                         {"max", floats(geometry.max)}},
+                                        piece(12 * n, Part::kPositions), kArrayBuffer);
+    attributes["NORMAL"] = append.add({{"componentType", kFloat}, {"count", n}, {"type", "VEC3"}},
+                                      piece(12 * n, Part::kNormals), kArrayBuffer);
+    if (geometry.textured()) {
         attributes["TEXCOORD_0"] =
             append.add({{"componentType", kFloat}, {"count", n}, {"type", "VEC2"}},
-                       {0, 8 * n, bytesOf(geometry.uvs), nullptr}, kArrayBuffer);
+                       piece(8 * n, Part::kUvs), kArrayBuffer);
     }
     // 16-bit indices name vertices below 65535 (which is kept for restarting strips).
     const bool shortIndices = n < 65535;
-    const std::uint64_t count = geometry.indices.size();
+    const std::uint64_t count = geometry.indexCount();
     primitive["attributes"] = std::move(attributes);
-    primitive["indices"] =
-        append.add({{"componentType", shortIndices ? kUnsignedShort : kUnsignedInt},
-                    {"count", count},
-                    {"type", "SCALAR"}},
-                   shortIndices ? Piece{0, 2 * count, nullptr, &geometry.indices}
-                                : Piece{0, 4 * count, bytesOf(geometry.indices), nullptr},
-                   kElementArrayBuffer);
+    primitive["indices"] = append.add(
+        {{"componentType", shortIndices ? kUnsignedShort : kUnsignedInt},
+         {"count", count},
+         {"type", "SCALAR"}},
+        shortIndices ? piece(2 * count, Part::kShortIndices) : piece(4 * count, Part::kIndices),
+        kElementArrayBuffer);
     primitive.erase("mode");  // triangles
     primitive.erase("targets");
     // The compressed form would stand for the geometry that was replaced.
@@ -213,8 +239,7 @@ BufferLayout layOutViews(Json& document, const std::vector<std::size_t>& oldInde
                           " of the input runs past the end of its buffer";
                 return layout;
             }
-            offset = layout.place({0, length, model.buffers[buffer].data.data() + start, nullptr},
-                                  start);
+            offset = layout.place({0, length, model.buffers[buffer].data.data() + start}, start);
             // Its bytes are copied as they are: the uncompressed ones, when it has both.
             const auto extensions = view.find("extensions");
             if (extensions != view.end() && extensions->is_object()) {

@@ -610,6 +610,27 @@ TEST(GltfFormatTest, IndicesAre16BitWhereTheVerticesAllow) {
     }
 }
 
+TEST(GltfFormatTest, NormalsAreUnitAndPointOutOfTheSurface) {
+    test::TempDir dir;
+    for (const char* name : {"cube_cross_layout.obj", "cube_without_texture.obj"}) {
+        refine({"2", test::dataFile(name), dir.file("cube.glb")});
+        const test::ReadBack written = test::readBack(dir.file("cube.glb"));
+        const Json& attributes = written.doc["meshes"][0]["primitives"][0]["attributes"];
+        const auto positions =
+            test::accessorValues(written, attributes["POSITION"].get<std::size_t>());
+        const auto normals = test::accessorValues(written, attributes["NORMAL"].get<std::size_t>());
+        ASSERT_EQ(normals.size(), positions.size());
+        for (std::size_t v = 0; v < normals.size(); ++v) {
+            const auto& n = normals[v];
+            const auto& p = positions[v];  // the cube is centred on the origin
+            EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1.0, 1e-6);
+            EXPECT_GT(n[0] * p[0] + n[1] * p[1] + n[2] * p[2],
+                      0.5 * std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]))
+                << name << " vertex " << v;
+        }
+    }
+}
+
 TEST(GltfFormatTest, ObjFromGltfHoldsTheSceneAsPlaced) {
     test::TempDir dir;
     test::GltfBuilder b =

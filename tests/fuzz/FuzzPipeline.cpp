@@ -130,7 +130,7 @@ void checkWrittenGltf(const std::string& bytes, const std::vector<RefinedPrimiti
         const tinygltf::Primitive& primitive =
             written->model.meshes.at(r.mesh).primitives.at(r.primitive);
         const ObjMesh mesh = primitiveMesh(written->model, primitive, "written", kMaxBytes);
-        require(mesh.faceCount() == r.geometry.indices.size() / 3);
+        require(mesh.faceCount() == r.geometry.indexCount() / 3);
     }
 }
 
@@ -167,7 +167,7 @@ void fuzzGltf(const std::string& bytes) {
             if (!surface) {
                 return;
             }
-            refined.push_back({m, p, gltfGeometry(*surface)});
+            refined.push_back({m, p, gltfGeometry(std::move(*surface))});
         }
     }
     const MemoryFile output;

@@ -380,8 +380,12 @@ std::string objOfWrittenGltf(const std::string& path) {
         }
     }
     for (std::size_t i = 0; i + 5 < indices.size(); i += 6) {
+        // Triangles not of a quad's pair (a, b, c), (a, c, d) stay triangles, and so
+        // differ from any quad of the other side.
+        const bool pair = indices[i + 3] == indices[i] && indices[i + 4] == indices[i + 2];
         text += "f";
-        for (std::size_t k : {i, i + 1, i + 2, i + 5}) {
+        for (std::size_t k : pair ? std::vector<std::size_t>{i, i + 1, i + 2, i + 5}
+                                  : std::vector<std::size_t>{i, i + 1, i + 2}) {
             const auto v = static_cast<std::size_t>(indices[k][0]);
             text +=
                 " " + std::to_string(positionOf[v]) + (textured ? "/" + std::to_string(v + 1) : "");
