@@ -13,10 +13,17 @@ void printHelp() {
     std::fputs(
         "\n"
         "\n"
-        "Usage : Faceloom [options] <steps> <input.obj> <output.obj>\n"
+        "Usage : Faceloom [options] <steps> <input> <output>\n"
         "  <steps>       refinement steps, 1 to 6 (anything else: a warning, then 3)\n"
-        "  <input.obj>   the Wavefront OBJ mesh to refine\n"
-        "  <output.obj>  the OBJ file to write (- for standard output)\n"
+        "  <input>       the mesh to refine: Wavefront OBJ, or glTF 2.0 (.gltf, .glb)\n"
+        "  <output>      the file to write, in the format its extension names: .obj,\n"
+        "                .gltf (its data in a .bin file beside it) or .glb (- for OBJ\n"
+        "                on standard output)\n"
+        "\n"
+        "glTF : each triangle primitive is refined as a surface of its own; nodes,\n"
+        "  materials, textures and animations are kept. A primitive with vertex\n"
+        "  colours, a second uv set, skin weights or morph targets is kept unrefined,\n"
+        "  with a warning.\n"
         "\n"
         "Options : anywhere on the line, as --name=MODE or --name MODE; -- ends them\n"
         "  -h, --help              print this text, exit with status 255\n"
@@ -51,9 +58,10 @@ void printHelp() {
         "  1    an error was reported, even if a file was written\n"
         "  255  (-1) usage text printed\n"
         "\n"
-        "Example :\n"
+        "Examples :\n"
         "  Faceloom --uv-smooth=keep-boundaries 2 vase.obj vase_smooth.obj\n"
-        "  Faceloom --limit-surface --normals 2 vase.obj vase_shaded.obj\n",
+        "  Faceloom --limit-surface --normals 2 vase.obj vase_shaded.obj\n"
+        "  Faceloom 2 helmet.glb helmet_smooth.glb\n",
         stdout);
 }
 

@@ -183,11 +183,11 @@ bool runSubdivision(const ObjMesh& input, const char* outputPath, const RunOptio
 
 std::optional<RefinedMesh> refineMesh(const ObjMesh& input, const char* outputName,
                                       const RunOptions& options, Diagnostics& diagnostics,
-                                      bool* clean) {
+                                      bool* clean, PhaseTimes* times) {
     std::optional<RefinedMesh> refined;
     bool reportedNothing = false;
     try {
-        PhaseReporter phases(diagnostics, nullptr);
+        PhaseReporter phases(diagnostics, times);
         const std::optional<ObjMesh> simple = simplePolygons(input, diagnostics);
         SubdivisionRun run(simple ? *simple : input, outputName, options, phases, diagnostics);
         if (run.refine()) {

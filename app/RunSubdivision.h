@@ -44,9 +44,9 @@ bool runSubdivision(const ObjMesh& mesh, const char* outputPath, const RunOption
 // The same refinement into memory, for writers that take the whole refined mesh at
 // once: the refined mesh, or nothing when there is nothing to write (which it
 // reported). `outputName` names the output in messages. `clean` (when given) is set
-// to whether it reported no error.
+// to whether it reported no error. Fills `times` when given.
 std::optional<RefinedMesh> refineMesh(const ObjMesh& mesh, const char* outputName,
                                       const RunOptions& options, Diagnostics& diagnostics,
-                                      bool* clean = nullptr);
+                                      bool* clean = nullptr, PhaseTimes* times = nullptr);
 
 }  // namespace faceloom

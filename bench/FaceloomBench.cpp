@@ -5,6 +5,10 @@
 //   FaceloomBench --scaling [--facets N] [--steps S]     runs at N and 4N facets
 //   FaceloomBench --one-at-a-time ...    refines the surfaces one after the other, as a
 //                                        run does when memory is short
+//   FaceloomBench --glb ...              writes the job's output as a glTF binary
+//                                        (.glb) instead of OBJ; its write column is
+//                                        the time from the refined mesh to the file
+//   FaceloomBench --normals ...          writes the limit normals too
 //   FaceloomBench --save-input FILE [--facets N] [--steps S]
 //                                    only writes the generated mesh, to run the tool on
 //   FaceloomBench --versus [--scaling] [--keep] [--facets N] [--steps S]
@@ -38,6 +42,7 @@
 #include <string>
 #include <vector>
 
+#include "GltfJob.h"
 #include "ObjLoader.h"
 #include "RunSubdivision.h"
 
@@ -54,6 +59,8 @@ struct Options {
     bool versus = false;
     bool oneAtATime = false;
     bool keep = false;
+    bool glb = false;
+    bool normals = false;
 };
 
 struct TorusSize {
@@ -143,7 +150,8 @@ double seconds(std::chrono::steady_clock::time_point since) {
 Result runJob(const Options& options, std::uint64_t facets) {
     const TorusSize size = torusFor(facets, options.steps);
     const std::string base = options.dir + "/faceloom-bench-" + std::to_string(::getpid());
-    const std::string input = base + "-in.obj", output = base + "-out.obj";
+    const std::string input = base + "-in.obj";
+    const std::string output = base + (options.glb ? "-out.glb" : "-out.obj");
     Result result;
     result.facets = writeTorus(input, size) << (2 * (options.steps - 1));
 
@@ -153,11 +161,16 @@ Result runJob(const Options& options, std::uint64_t facets) {
         const std::optional<ObjMesh> mesh = loadObj(input.c_str(), LoadLimits{}, diagnostics).mesh;
         result.load = seconds(start);
         // One surface after the other is what a run does when memory is short.
-        RunOptions run;
+        RefineSettings settings;
+        RunOptions& run = settings.wanted;
         run.steps = options.steps;
         run.overlap =
             options.oneAtATime ? SurfaceOverlap::kOneAtATime : SurfaceOverlap::kBothAtOnce;
-        if (mesh) {
+        run.limit.normals = options.normals;
+        settings.times = &result.phases;
+        if (mesh && options.glb) {
+            refineObjToGltf(*mesh, output.c_str(), true, settings, diagnostics);
+        } else if (mesh) {
             runSubdivision(*mesh, output.c_str(), run, diagnostics, &result.phases);
         }
     }
@@ -363,10 +376,14 @@ Options parse(int argc, char** argv) {
             o.versus = true;
         } else if (arg == "--keep") {
             o.keep = true;
+        } else if (arg == "--glb") {
+            o.glb = true;
+        } else if (arg == "--normals") {
+            o.normals = true;
         } else {
             std::fprintf(stderr,
                          "usage: FaceloomBench [--facets N] [--steps 1-6] [--dir D] [--scaling] "
-                         "[--one-at-a-time] [--save-input FILE] [--versus [--keep]]\n");
+                         "[--one-at-a-time] [--glb] [--normals] [--save-input FILE] [--versus [--keep]]\n");
             std::exit(2);
         }
     }

@@ -1,14 +1,11 @@
 #include "ObjLoader.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <unordered_map>
@@ -16,55 +13,11 @@
 
 #include "IndexScan.h"
 #include "TextEncoding.h"
+#include "WholeFile.h"
 
 namespace faceloom {
 
 namespace {
-
-// What reading the input came to.
-struct ReadResult {
-    int error = 0;  // the errno value of what failed, or 0
-    std::optional<OversizedInput> oversized;
-};
-
-// Reads the file at `path` into `text`, no more than `limit` bytes (see LoadLimits).
-ReadResult readWholeFile(const char* path, std::uint64_t limit, std::string& text) {
-    ReadResult result;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), &std::fclose);
-    if (!file) {
-        result.error = errno;
-        return result;
-    }
-    struct stat status;
-    if (::fstat(::fileno(file.get()), &status) == 0 && S_ISREG(status.st_mode) &&
-        status.st_size > 0) {
-        const auto bytes = static_cast<std::uint64_t>(status.st_size);
-        if (bytes > limit) {
-            result.oversized = OversizedInput{bytes, true};
-            return result;
-        }
-        text.reserve(static_cast<std::size_t>(bytes));
-    }
-    // A directory opens fine with fopen; only reading it fails (EISDIR).
-    char chunk[1 << 16];
-    for (;;) {
-        errno = 0;
-        std::size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
-        if (text.size() + n > limit) {
-            // A file that grew while being read is refused the same way.
-            result.oversized = OversizedInput{text.size(), false};
-            return result;
-        }
-        text.append(chunk, n);
-        if (n < sizeof chunk) {
-            break;
-        }
-    }
-    if (std::ferror(file.get())) {
-        result.error = errno != 0 ? errno : EIO;
-    }
-    return result;
-}
 
 // Reads up to `count` floats into `out` in order. Extraction stops at the first
 // value that is missing or unreadable: it and every value after it keep 0. Throws
@@ -274,7 +227,7 @@ ObjLoad loadObj(const char* path, const LoadLimits& limits, Diagnostics& diagnos
     ObjLoad load;
     try {
         std::string text;
-        const ReadResult read = readWholeFile(path, limits.maxBytes, text);
+        const WholeFileRead read = readWholeFile(path, limits.maxBytes, text);
         if (read.oversized) {
             load.oversized = read.oversized;
             return load;

@@ -7,6 +7,7 @@
 
 #include "Diagnostics.h"
 #include "ObjMesh.h"
+#include "WholeFile.h"
 
 namespace faceloom {
 
@@ -16,13 +17,6 @@ struct LoadLimits {
     // from its size before a byte is read, and an input of no known size (a pipe,
     // /dev/zero) once it runs past it.
     std::uint64_t maxBytes = std::numeric_limits<std::uint64_t>::max();
-};
-
-// An input refused for its size: how large it is (or, when its size can't be known
-// beforehand, how much of it came before it ran past the limit).
-struct OversizedInput {
-    std::uint64_t bytes = 0;
-    bool sized = false;  // `bytes` is the file's size
 };
 
 struct ObjLoad {

@@ -46,7 +46,25 @@ std::vector<std::string> libraryNames(const std::string& text) {
     return names.size() > 1 ? names : std::vector<std::string>{text};
 }
 
+// `name` from the directory `to` instead of `from`.
+std::string relocated(const std::string& name, const fs::path& from, const fs::path& to) {
+    fs::path path(name);
+    if (!path.is_absolute()) {
+        const fs::path target = (from / path).lexically_normal();
+        const fs::path relative = target.lexically_relative(to);
+        path = relative.empty() ? target : relative;
+    }
+    return path.string();
+}
+
 }  // namespace
+
+std::string pathFromOutput(const std::string& path, const std::string& inputPath,
+                           const std::string& outputPath) {
+    const fs::path from = directoryOf(inputPath);
+    const fs::path to = directoryOf(outputPath);
+    return from == to || path.empty() ? path : relocated(path, from, to);
+}
 
 std::string rewriteMaterialLibraries(const std::string& libraries, const std::string& inputPath,
                                      const std::string& outputPath) {
@@ -57,13 +75,7 @@ std::string rewriteMaterialLibraries(const std::string& libraries, const std::st
     }
     std::string rewritten;
     for (const std::string& name : libraryNames(libraries)) {
-        fs::path path(name);
-        if (!path.is_absolute()) {
-            const fs::path target = (from / path).lexically_normal();
-            const fs::path relative = target.lexically_relative(to);
-            path = relative.empty() ? target : relative;
-        }
-        rewritten += (rewritten.empty() ? "" : " ") + path.string();
+        rewritten += (rewritten.empty() ? "" : " ") + relocated(name, from, to);
     }
     return rewritten;
 }

@@ -12,4 +12,10 @@ namespace faceloom {
 std::string rewriteMaterialLibraries(const std::string& libraries, const std::string& inputPath,
                                      const std::string& outputPath);
 
+// One path, relative to the input file's directory, rewritten so that it names the
+// same file from the output file's directory. Absolute paths, and every path when both
+// files share a directory, stay as they are.
+std::string pathFromOutput(const std::string& path, const std::string& inputPath,
+                           const std::string& outputPath);
+
 }  // namespace faceloom

@@ -281,7 +281,7 @@ TEST(OutputFileTest, NamesNearTheSystemsLimits) {
         deep += "/" + std::string(200, 'd');
         ASSERT_EQ(::mkdir(deep.c_str(), 0755), 0);
     }
-    outputs.push_back(deep + "/" + std::string(4095 - deep.size() - 1, 'p'));
+    outputs.push_back(deep + "/" + std::string(4095 - deep.size() - 5, 'p') + ".obj");
     ASSERT_EQ(outputs.back().size(), 4095u);
     for (const std::string& out : outputs) {
         test::RunResult r = test::runTool({"1", test::cubeFile(), out});

@@ -5,7 +5,8 @@
 Draws the example cube as it is, refined, without texture, and shaded with its
 normals, and checks each picture: there, of a sensible size, not blank, showing the
 contrasting colour exactly when texture is taken from outside the input's uv
-islands, and smoothly shaded where the file has normals.
+islands, and smoothly shaded where the file has normals. The refined cube written as
+.glb draws as its OBJ file does.
 """
 
 import os
@@ -65,6 +66,19 @@ with tempfile.TemporaryDirectory() as scratch:
     image = draw("refined", refined, "--islands", cube)
     if image is not None:
         check(contrasting_pixels(image) > 50, "refined: texture from outside the islands not shown")
+
+    # The same refinement with normals, as OBJ and as a glTF binary (which always has
+    # normals): the same picture, texture, shading and all.
+    pictures = []
+    for name in ("refined-normals.obj", "refined-normals.glb"):
+        path = os.path.join(scratch, name)
+        run = subprocess.run([tool, "--normals", "2", cube, path], capture_output=True, text=True)
+        check(run.returncode == 0, "Faceloom failed: " + run.stderr)
+        pictures.append(draw(name, path, "--islands", cube))
+    if all(picture is not None for picture in pictures):
+        difference = np.abs(pictures[0] - pictures[1]).mean()
+        check(difference < 0.02, "refined-normals.glb: differs from the OBJ's picture by %.3f"
+              % difference)
 
     plain = os.path.join(scratch, "plain.obj")
     run = subprocess.run([tool, "2", os.path.join(source, "tests", "data", "cube_without_texture.obj"),

@@ -2,6 +2,10 @@
 // refinement step (both surface builders, the pairing and the writer), into memory.
 // What is written must be a sound OBJ file: finite numbers, every index in range, four distinct
 // corners per facet; anything else aborts, so that libFuzzer reports it.
+//
+// Bytes that begin as glTF does ("glTF", or '{') go through the glTF reader instead,
+// each triangle primitive through the same run, and the glTF writer: what it writes
+// must read back, every refined primitive with its triangles.
 
 #include <cmath>
 #include <cstddef>
@@ -9,16 +13,22 @@
 #include <cstdlib>
 #include <exception>
 #include <new>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
-#include <optional>
 #include <string>
+#include <vector>
 
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <CGAL/exceptions.h>
 
+#include "GltfAccessor.h"
+#include "GltfDocument.h"
+#include "GltfGeometry.h"
+#include "GltfPrimitive.h"
+#include "GltfWriter.h"
 #include "ObjLoader.h"
 #include "RunSubdivision.h"
 #include "support/RecordedDiagnostics.h"
@@ -73,8 +83,6 @@ void checkWritten(const std::string& text) {
     }
 }
 
-}  // namespace
-
 // The run's output, in memory: an anonymous file named by its descriptor, which the
 // run writes to directly as it writes to any open descriptor.
 class MemoryFile {
@@ -98,22 +106,96 @@ private:
     int fd_;
 };
 
+// One step, with the limit normals for every other input so that their code is
+// fuzzed too.
+RunOptions oneStep(const std::string& bytes) {
+    RunOptions wanted;
+    wanted.steps = 1;
+    wanted.limit.normals = bytes.size() % 2 == 1;
+    return wanted;
+}
+
+void fuzzObj(const std::string& text) {
+    const ObjMesh mesh = parseObj(text);
+    test::RecordedDiagnostics diagnostics;
+    const std::optional<RunOptions> options = checkRun(mesh, oneStep(text), diagnostics);
+    if (!options) {
+        return;  // the tool refuses it before any work
+    }
+    const MemoryFile output;
+    runSubdivision(mesh, output.path().c_str(), *options, diagnostics);
+    checkWritten(output.text());
+}
+
+constexpr std::uint64_t kMaxBytes = std::uint64_t{1} << 26;
+
+// The written glTF binary reads back, each refined primitive with all its triangles.
+void checkWrittenGltf(const std::string& bytes, const std::vector<RefinedPrimitive>& refined) {
+    std::string why;
+    const std::optional<GltfDocument> written =
+        parseGltf(bytes, "written", "/nonexistent", kMaxBytes, why);
+    require(written.has_value());
+    for (const RefinedPrimitive& r : refined) {
+        const tinygltf::Primitive& primitive =
+            written->model.meshes.at(r.mesh).primitives.at(r.primitive);
+        const ObjMesh mesh = primitiveMesh(written->model, primitive, "written", kMaxBytes);
+        require(mesh.faceCount() == r.geometry.indexCount() / 3);
+    }
+}
+
+void fuzzGltf(const std::string& bytes) {
+    std::string why;
+    // Buffers in other files are never found: the fuzzer reads no files.
+    const std::optional<GltfDocument> document =
+        parseGltf(bytes, "fuzz.glb", "/nonexistent", kMaxBytes, why);
+    if (!document) {
+        require(!why.empty());
+        return;
+    }
+    test::RecordedDiagnostics diagnostics;
+    std::vector<RefinedPrimitive> refined;
+    const auto& meshes = document->model.meshes;
+    for (std::size_t m = 0; m < meshes.size() && m < 8; ++m) {
+        for (std::size_t p = 0; p < meshes[m].primitives.size() && p < 8; ++p) {
+            const tinygltf::Primitive& primitive = meshes[m].primitives[p];
+            if (!whyNoSurface(primitive).empty() || !attributesLostByRefining(primitive).empty()) {
+                continue;
+            }
+            ObjMesh mesh;
+            try {
+                mesh = primitiveMesh(document->model, primitive, "fuzz", kMaxBytes);
+            } catch (const GltfError&) {
+                return;  // reported to the user as what is wrong with the file
+            }
+            const std::optional<RunOptions> options =
+                checkRun(mesh, oneStep(bytes), diagnostics);
+            std::optional<RefinedMesh> surface;
+            if (options) {
+                surface = refineMesh(mesh, "fuzz.glb", *options, diagnostics);
+            }
+            if (!surface) {
+                return;
+            }
+            refined.push_back({m, p, gltfGeometry(std::move(*surface))});
+        }
+    }
+    const MemoryFile output;
+    const GltfWriteFailure failure = writeGltf(*document, refined, output.path(), true);
+    if (failure.path.empty()) {
+        checkWrittenGltf(output.text(), refined);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     try {
-        const ObjMesh mesh = parseObj(text);
-        test::RecordedDiagnostics diagnostics;
-        RunOptions wanted;
-        wanted.steps = 1;
-        const std::optional<RunOptions> options = checkRun(mesh, wanted, diagnostics);
-        if (!options) {
-            return 0;  // the tool refuses it before any work
+        if (text.compare(0, 4, "glTF") == 0 || (!text.empty() && text[0] == '{')) {
+            fuzzGltf(text);
+        } else {
+            fuzzObj(text);
         }
-        const MemoryFile output;
-        runSubdivision(mesh, output.path().c_str(), *options, diagnostics);
-        checkWritten(output.text());
     } catch (const CGAL::Failure_exception&) {
         // A check inside CGAL failed: what the tool handed it was not what it promised.
         std::abort();

@@ -1,0 +1,76 @@
+#include "SceneMerge.h"
+
+namespace faceloom {
+
+namespace {
+
+Point3f transformed(const std::array<double, 16>& m, const Point3f& p) {
+    const double x = p.x, y = p.y, z = p.z;
+    return {float(m[0] * x + m[4] * y + m[8] * z + m[12]),
+            float(m[1] * x + m[5] * y + m[9] * z + m[13]),
+            float(m[2] * x + m[6] * y + m[10] * z + m[14])};
+}
+
+bool mirrors(const std::array<double, 16>& m) {
+    const double determinant = m[0] * (m[5] * m[10] - m[9] * m[6]) -
+                               m[4] * (m[1] * m[10] - m[9] * m[2]) +
+                               m[8] * (m[1] * m[6] - m[5] * m[2]);
+    return determinant < 0;
+}
+
+}  // namespace
+
+std::uint32_t SceneMerge::objectOf(const MeshInstance& instance) {
+    const auto known = objects_.emplace(instance.node, merged_.objectNames.size());
+    if (known.second) {
+        merged_.objectNames.push_back(instance.name);
+    }
+    return known.first->second;
+}
+
+std::uint32_t SceneMerge::materialOf(int material) {
+    if (material < 0 || static_cast<std::size_t>(material) >= model_.materials.size()) {
+        return kNoMaterial;
+    }
+    const auto known = materials_.emplace(material, merged_.materialNames.size());
+    if (known.second) {
+        const std::string& name = model_.materials[static_cast<std::size_t>(material)].name;
+        merged_.materialNames.push_back(name.empty() ? "material " + std::to_string(material)
+                                                     : name);
+    }
+    return known.first->second;
+}
+
+void SceneMerge::add(const RefinedMesh& surface, const MeshInstance& instance,
+                     const tinygltf::Primitive& primitive) {
+    const auto positionBase = static_cast<std::uint32_t>(merged_.positions.size());
+    const auto uvBase = static_cast<std::uint32_t>(merged_.uvs.size());
+    for (const Point3f& p : surface.positions) {
+        merged_.positions.push_back(transformed(instance.matrix, p));
+    }
+    // glTF's v runs down the image, OBJ's up it.
+    if (surface.textured) {
+        for (const Point2f& uv : surface.uvs) {
+            merged_.uvs.push_back({uv.x, 1.0f - uv.y});
+        }
+    }
+    // A mirrored facet, read the other way round, faces out again.
+    static constexpr int kForward[4] = {0, 1, 2, 3}, kBackward[4] = {0, 3, 2, 1};
+    const int* order = mirrors(instance.matrix) ? kBackward : kForward;
+    const std::uint32_t object = objectOf(instance), material = materialOf(primitive.material);
+    for (std::size_t facet = 0; facet < surface.facetCount(); ++facet) {
+        const bool textured = surface.facetHasTexture(facet);
+        for (int k = 0; k < 4; ++k) {
+            const std::size_t corner = 4 * facet + static_cast<std::size_t>(order[k]);
+            merged_.positionCorners.push_back(positionBase + surface.positionCorners[corner]);
+            merged_.textureCorners.push_back(textured ? uvBase + surface.textureCorners[corner]
+                                                      : 0);
+        }
+        merged_.facetTextured.push_back(textured);
+        merged_.facetObjects.push_back(object);
+        merged_.facetMaterials.push_back(material);
+    }
+    merged_.textured = merged_.textured || surface.textured;
+}
+
+}  // namespace faceloom
