@@ -35,25 +35,46 @@ private:
 
 }  // namespace
 
-std::vector<std::uint64_t> cornerFans(const ObjMesh& mesh, const EdgeLink& linked) {
+CornerFans cornerFans(const ObjMesh& mesh, const EdgeLink& linked, CrowdedEdges crowded) {
     const std::vector<EdgeUse> uses = sortedEdgeUses(mesh, CornerSide::kPosition);
     CornerGroups groups(mesh.cornerCount());
+    bool anyCrowded = false;
     forEachEdge(uses, [&](std::size_t first, std::size_t count) {
-        // An edge of three faces or more joins none of them: each is a sheet of its own.
+        const EdgeUse& f = uses[first];
         if (count == 2) {
-            const EdgeUse& f = uses[first];
             const EdgeUse& g = uses[first + 1];
             if (linked(f.atLow, g.atLow, f.atHigh, g.atHigh)) {
                 groups.join(f.atLow, g.atLow);
                 groups.join(f.atHigh, g.atHigh);
             }
+        } else if (count > 2) {
+            anyCrowded = true;
+            if (crowded == CrowdedEdges::kJoin) {
+                for (std::size_t k = first + 1; k < first + count; ++k) {
+                    groups.join(f.atLow, uses[k].atLow);
+                    groups.join(f.atHigh, uses[k].atHigh);
+                }
+            }
         }
     });
-    std::vector<std::uint64_t> fans(mesh.cornerCount());
-    for (std::uint64_t c = 0; c < mesh.cornerCount(); ++c) {
-        fans[c] = groups.root(c);
+    CornerFans result;
+    if (anyCrowded) {
+        forEachEdge(uses, [&](std::size_t first, std::size_t count) {
+            const EdgeUse& f = uses[first];
+            for (std::size_t k = first + 1; count > 2 && k < first + count; ++k) {
+                if (groups.root(f.atLow) != groups.root(uses[k].atLow) ||
+                    groups.root(f.atHigh) != groups.root(uses[k].atHigh)) {
+                    ++result.partedEdges;
+                    break;
+                }
+            }
+        });
     }
-    return fans;
+    result.fanOf.resize(mesh.cornerCount());
+    for (std::uint64_t c = 0; c < mesh.cornerCount(); ++c) {
+        result.fanOf[c] = groups.root(c);
+    }
+    return result;
 }
 
 }  // namespace faceloom

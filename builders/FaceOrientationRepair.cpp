@@ -142,18 +142,19 @@ std::optional<OrientedFaces> orientFaces(const ObjMesh& mesh) {
     visitor.nonManifoldEdges = &nonManifoldEdges;
     CGAL::Polygon_mesh_processing::orient_polygon_soup(points, polygons,
                                                        CGAL::parameters::visitor(visitor));
+    const std::size_t splitVertices = points.size() - mesh.vertexCount();
     if (!nonManifoldEdges.empty() &&
         !partNonManifoldEdges(mesh.vertexCount(), points, polygons, changes)) {
         return std::nullopt;
     }
 
-    OrientedFaces result{{}, 0, points.size() - mesh.vertexCount(), nonManifoldEdges.size()};
+    OrientedFaces result{{}, 0, splitVertices, nonManifoldEdges.size()};
     result.turnedFaces = static_cast<std::size_t>(
         std::count(changes.reversed.begin(), changes.reversed.end(), true));
     if (result.turnedFaces == 0 && result.splitVertices == 0 && result.splitEdges == 0) {
         return std::nullopt;  // the same faces would be refused again
     }
-    if (changes.duplicateOf.size() != result.splitVertices ||
+    if (changes.duplicateOf.size() != points.size() - mesh.vertexCount() ||
         points.size() > std::numeric_limits<std::uint32_t>::max() ||
         !fromSoup(mesh, points, polygons, changes, result)) {
         return std::nullopt;

@@ -17,7 +17,7 @@ namespace faceloom {
 struct OrientedFaces {
     ObjMesh mesh;
     std::size_t turnedFaces = 0;
-    std::size_t splitVertices = 0;  // positions added, by either split
+    std::size_t splitVertices = 0;  // positions added by the orientation, parting aside
     std::size_t splitEdges = 0;     // edges of three or more faces parted
 };
 

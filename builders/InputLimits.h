@@ -17,7 +17,8 @@ namespace faceloom {
 constexpr std::uint32_t kMaxFacesAtVertex = 120000;
 
 // An "ERROR : ..." line naming `mesh`'s path when more than kMaxFacesAtVertex faces meet
-// at one of its positions or texture coordinates; "" when the mesh is within the limit.
+// at one of its positions; "" when the mesh is within the limit. That bounds the
+// texture layout's vertices too, which lie each at one position.
 std::string inputLimitRefusal(const ObjMesh& mesh);
 
 }  // namespace faceloom

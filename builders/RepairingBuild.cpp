@@ -31,10 +31,19 @@ void buildReporting(const ObjMesh& mesh, Polyhedron& surface, Diagnostics& diagn
     surface.delegate(builder);
 }
 
-std::string surfaceRepair(std::size_t turned, std::size_t split, const ObjMesh& mesh) {
-    return "Warning : Turned " + std::to_string(turned) + " faces and split " +
-           std::to_string(split) + " vertices of [" + mesh.sourcePath +
-           "] to build its surface\n";
+// The warnings for what was done to build the surface: faces turned and vertices
+// split (those at parted edges aside), then edges parted; each only when it happened.
+void reportSurfaceRepair(std::size_t turned, std::size_t split, std::uint64_t partedEdges,
+                         const ObjMesh& mesh, Diagnostics& diagnostics) {
+    const std::string of = " of [" + mesh.sourcePath + "] to build its surface\n";
+    if (turned != 0 || split != 0) {
+        diagnostics.progress("Warning : Turned " + std::to_string(turned) + " faces and split " +
+                             std::to_string(split) + " vertices" + of);
+    }
+    if (partedEdges != 0) {
+        diagnostics.progress("Warning : Parted the faces at " + std::to_string(partedEdges) +
+                             " edges shared by three or more faces" + of);
+    }
 }
 
 bool namesMissingTexture(const ObjMesh& faces) {
@@ -75,12 +84,13 @@ BuiltSurface buildPositionSurface(const ObjMesh& mesh, Polyhedron& surface,
     // the vertex would be smoothed from both parts.
     std::optional<SplitFans> split = splitVertexFans(mesh);
     const ObjMesh& faces = split ? split->mesh : mesh;
-    const std::size_t splitVertices = split ? split->addedVertices : 0;
+    const std::size_t splitVertices = split ? split->splitVertices : 0;
+    const std::uint64_t partedEdges = split ? split->partedEdges : 0;
     BuildOutcome outcome;
     if (buildQuietly<TriQuadBuilder>(faces, surface, diagnostics, &outcome)) {
         result.built = true;
         if (split) {
-            diagnostics.progress(surfaceRepair(0, splitVertices, mesh));
+            reportSurfaceRepair(0, splitVertices, partedEdges, mesh, diagnostics);
             result.repaired = std::move(split->mesh);
         }
         return result;
@@ -90,14 +100,8 @@ BuiltSurface buildPositionSurface(const ObjMesh& mesh, Polyhedron& surface,
     }
     if (std::optional<OrientedFaces> oriented = orientFaces(faces)) {
         if (buildQuietly<TriQuadBuilder>(oriented->mesh, surface, diagnostics)) {
-            diagnostics.progress(surfaceRepair(oriented->turnedFaces,
-                                               splitVertices + oriented->splitVertices, mesh));
-            if (oriented->splitEdges != 0) {
-                diagnostics.progress("Warning : Parted the faces at " +
-                                     std::to_string(oriented->splitEdges) +
-                                     " edges shared by three or more faces of [" +
-                                     mesh.sourcePath + "] to build its surface\n");
-            }
+            reportSurfaceRepair(oriented->turnedFaces, splitVertices + oriented->splitVertices,
+                                partedEdges + oriented->splitEdges, mesh, diagnostics);
             result.built = true;
             result.repaired = std::move(oriented->mesh);
             return result;

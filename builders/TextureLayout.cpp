@@ -86,10 +86,12 @@ std::optional<TextureLayout> layoutFromConnectivity(const ObjMesh& faces) {
     TextureLayout layout;
     const std::vector<std::uint32_t> texture = cornerTextures(faces, layout);
 
-    const std::vector<std::uint64_t> fans = cornerFans(
-        faces, [&](std::uint64_t fa, std::uint64_t ga, std::uint64_t fb, std::uint64_t gb) {
-            return texture[fa] == texture[ga] && texture[fb] == texture[gb];
-        });
+    const std::vector<std::uint64_t> fans =
+        cornerFans(faces,
+                   [&](std::uint64_t fa, std::uint64_t ga, std::uint64_t fb, std::uint64_t gb) {
+                       return texture[fa] == texture[ga] && texture[fb] == texture[gb];
+                   })
+            .fanOf;
 
     // Every corner of a fan names the same texture coordinate: agreeing edges are the
     // only links. So the fan alone names the layout vertex.

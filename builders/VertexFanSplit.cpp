@@ -8,14 +8,40 @@
 
 namespace faceloom {
 
+namespace {
+
+constexpr std::uint64_t kNoFan = std::numeric_limits<std::uint64_t>::max();
+
+bool joinAll(std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t) {
+    return true;
+}
+
+// The copies a split into `fans` adds: one per fan of a position beyond its first.
+std::uint32_t copiesFor(const ObjMesh& mesh, const std::vector<std::uint64_t>& fans) {
+    std::vector<std::uint64_t> keptFan(mesh.vertexCount(), kNoFan);  // per position
+    std::vector<bool> counted(mesh.cornerCount(), false);            // per fan root
+    std::uint32_t copies = 0;
+    for (std::uint64_t c = 0; c < mesh.cornerCount(); ++c) {
+        std::uint64_t& kept = keptFan[mesh.corners[c].position - 1];
+        if (kept == kNoFan) {
+            kept = fans[c];
+        } else if (kept != fans[c] && !counted[fans[c]]) {
+            counted[fans[c]] = true;
+            ++copies;
+        }
+    }
+    return copies;
+}
+
+}  // namespace
+
 std::optional<SplitFans> splitVertexFans(const ObjMesh& mesh) {
     if (!hasPolygonFaces(mesh)) {
         return std::nullopt;
     }
-    const std::vector<std::uint64_t> fans = cornerFans(
-        mesh, [](std::uint64_t, std::uint64_t, std::uint64_t, std::uint64_t) { return true; });
+    const CornerFans split = cornerFans(mesh, joinAll);
+    const std::vector<std::uint64_t>& fans = split.fanOf;
 
-    constexpr std::uint64_t kNoFan = std::numeric_limits<std::uint64_t>::max();
     std::vector<std::uint64_t> keptFan(mesh.vertexCount(), kNoFan);  // per position
     std::vector<std::uint32_t> copyOfFan(mesh.cornerCount(), 0);     // per fan root: 1-based
     std::vector<vec3<float>> positions = mesh.positions;
@@ -42,7 +68,12 @@ std::optional<SplitFans> splitVertexFans(const ObjMesh& mesh) {
         return std::nullopt;
     }
     SplitFans result{withFacesOf(mesh),
-                     static_cast<std::uint32_t>(positions.size() - mesh.vertexCount())};
+                     static_cast<std::uint32_t>(positions.size() - mesh.vertexCount()),
+                     split.partedEdges, 0};
+    result.splitVertices =
+        split.partedEdges == 0
+            ? result.addedVertices
+            : copiesFor(mesh, cornerFans(mesh, joinAll, CrowdedEdges::kJoin).fanOf);
     result.mesh.positions = std::move(positions);
     result.mesh.uvs = mesh.uvs;
     result.mesh.corners = std::move(corners);

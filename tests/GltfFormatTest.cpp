@@ -97,7 +97,8 @@ TEST(GltfFormatTest, OptionsAndRepairsApplyToGltfAsToObj) {
     test::gltfOf(test::splitTriangles(bent)).writeGlb(dir.file("bent.glb"));
     const std::string objOut = refine({"1", dir.file("bent.obj"), dir.file("a.obj")});
     const std::string gltfOut = refine({"1", dir.file("bent.glb"), dir.file("b.obj")});
-    const std::string warning = "Warning : Turned 0 faces and split 4 vertices of [";
+    const std::string warning = "Warning : Parted the faces at 1 edges shared by three or more "
+                                "faces of [";
     EXPECT_NE(objOut.find(warning + dir.file("bent.obj") + "] to build its surface"),
               std::string::npos)
         << objOut;

@@ -12,6 +12,7 @@
 #include <ostream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "support/ObjFile.h"
@@ -92,23 +93,22 @@ void PrintTo(const Shape& shape, std::ostream* os) {
     *os << shape.file;
 }
 
-// Refines `shape` by Faceloom and by the reference with the same arguments and
-// compares the two files facet by facet.
-test::ReferenceComparison compareRun(const Shape& shape, const std::vector<std::string>& options,
-                                     int steps, bool sixDigits) {
+// Refines `input` by Faceloom and `referenceInput` by the reference with the same
+// arguments and compares the two files facet by facet.
+test::ReferenceComparison compareRun(const std::string& input, const std::string& referenceInput,
+                                     const std::vector<std::string>& options, int steps,
+                                     bool sixDigits) {
     const test::TempDir dir;
     const std::string ours = dir.file("ours.obj"), reference = dir.file("reference.obj");
     std::vector<std::string> args = options;
-    args.insert(args.end(), {std::to_string(steps), test::dataFile(shape.file), ours});
+    args.insert(args.end(), {std::to_string(steps), input, ours});
     const test::RunResult run = test::runTool(args);
     EXPECT_EQ(run.status, 0) << run.out << run.err;
 
     std::vector<std::string> referenceArgv{FACELOOM_OSD_REFERENCE};
     referenceArgv.insert(referenceArgv.end(), args.begin(), args.end());
+    referenceArgv.end()[-2] = referenceInput;
     referenceArgv.back() = reference;
-    if (shape.referenceFile != nullptr) {
-        referenceArgv.end()[-2] = test::dataFile(shape.referenceFile);
-    }
     const test::RunResult referenceRun = test::runProgram(referenceArgv);
     EXPECT_EQ(referenceRun.status, 0) << referenceRun.err;
     if (run.status != 0 || referenceRun.status != 0) {
@@ -134,7 +134,11 @@ void checkSteps(const Shape& shape, const std::vector<std::string>& options,
                 std::initializer_list<int> steps, double tolerance) {
     for (int s : steps) {
         SCOPED_TRACE(std::to_string(s) + " steps");
-        expectAgreement(compareRun(shape, options, s, tolerance == kSimpleTolerance), tolerance);
+        const std::string input = test::dataFile(shape.file);
+        const std::string referenceInput =
+            shape.referenceFile != nullptr ? test::dataFile(shape.referenceFile) : input;
+        expectAgreement(compareRun(input, referenceInput, options, s, tolerance == kSimpleTolerance),
+                        tolerance);
     }
 }
 
@@ -160,6 +164,37 @@ TEST_P(LimitAgreesWithReference, FacetByFacet) {
 TEST_P(SimpleAgreesWithReference, FacetByFacet) {
     const auto& [shape, options] = GetParam();
     checkSteps(shape, options, {1, 2}, kSimpleTolerance);
+}
+
+// A real exporter gives all unmapped corners one coordinate, `vt 0 0`: here a
+// 175 x 175 grid whose first row is mapped and whose 30,450 other faces all name
+// coordinate 1. Each of its positions is a layout vertex of its own, so it refines
+// like any other mesh.
+TEST(UnmappedPartsAgreeWithReference, ThousandsOfFacesNamingOneCoordinate) {
+    constexpr int n = 175;
+    const auto position = [](int i, int j) { return std::to_string(j * (n + 1) + i + 1); };
+    std::string text = "vt 0 0\n";
+    for (int j = 0; j <= n; ++j) {
+        for (int i = 0; i <= n; ++i) {
+            text += "v " + std::to_string(i) + " " + std::to_string(j) + " 0\n";
+            text += j < 2 ? "vt " + std::to_string(i / double(n)) + " " + std::to_string(j) + "\n"
+                          : "";
+        }
+    }
+    for (int j = 0; j < n; ++j) {
+        for (int i = 0; i < n; ++i) {
+            text += "f";
+            for (const auto& [a, b] : {std::pair{i, j}, {i + 1, j}, {i + 1, j + 1}, {i, j + 1}}) {
+                const std::string mapped = std::to_string(b * (n + 1) + a + 2);
+                text += " " + position(a, b) + "/" + (j == 0 ? mapped : "1");
+            }
+            text += "\n";
+        }
+    }
+    const test::TempDir dir;
+    test::writeFile(dir.file("grid.obj"), text);
+    expectAgreement(compareRun(dir.file("grid.obj"), dir.file("grid.obj"), {}, 1, false),
+                    kTolerance);
 }
 
 std::string nameOf(const Shape& shape, const std::vector<std::vector<std::string>>& optionLists) {
