@@ -11,14 +11,15 @@
 //   FaceloomBench --normals ...          writes the limit normals too
 //   FaceloomBench --save-input FILE [--facets N] [--steps S]
 //                                    only writes the generated mesh, to run the tool on
-//   FaceloomBench --versus [--scaling] [--keep] [--facets N] [--steps S]
+//   FaceloomBench --versus [--scaling] [--keep] [--runs R] [--facets N] [--steps S]
 //                                    the Faceloom binary against the OpenSubdiv peer
-//                                    (bench/OsdPeer.cpp), three interleaved runs of
-//                                    each, the best of each side; --keep keeps the
-//                                    output files in --dir
+//                                    (bench/OsdPeer.cpp), R interleaved runs of each
+//                                    (5 unless given), the best of each side; --keep
+//                                    keeps the output files in --dir
 //
-// The columns are wall seconds per phase. With both surfaces at once, the texture's
-// refinement runs beside the positions', up to its last step.
+// The columns are wall seconds per phase. With both surfaces at once, the texture is
+// refined beside the positions, on a second thread, so the two refinement columns
+// overlap.
 //
 // The torus is a grid of quads with some quads split into triangles and some pairs
 // merged into hexagons; its texture layout is the unrolled grid, so it has seams in
@@ -61,6 +62,7 @@ struct Options {
     bool keep = false;
     bool glb = false;
     bool normals = false;
+    int runs = 5;  // of each program, with --versus
 };
 
 struct TorusSize {
@@ -312,7 +314,7 @@ Versus runVersus(const Options& options, std::uint64_t facets) {
     v.facets = writeTorus(input, torusFor(facets, options.steps)) << (2 * (options.steps - 1));
     const std::string steps = std::to_string(options.steps);
     v.ok = true;
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < options.runs; ++round) {
         const ProgramRun f = runProgram({FACELOOM_BINARY, steps, input, ours});
         const ProgramRun p = runProgram({FACELOOM_OSD_PEER, steps, input, theirs});
         v.ok = v.ok && f.ok && p.ok;
@@ -362,6 +364,8 @@ Options parse(int argc, char** argv) {
         const bool hasValue = i + 1 < argc;
         if (arg == "--facets" && hasValue) {
             o.facets = std::strtoull(argv[++i], nullptr, 10);
+        } else if (arg == "--runs" && hasValue) {
+            o.runs = std::atoi(argv[++i]);
         } else if (arg == "--steps" && hasValue) {
             o.steps = std::atoi(argv[++i]);
         } else if (arg == "--dir" && hasValue) {
@@ -383,12 +387,14 @@ Options parse(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: FaceloomBench [--facets N] [--steps 1-6] [--dir D] [--scaling] "
-                         "[--one-at-a-time] [--glb] [--normals] [--save-input FILE] [--versus [--keep]]\n");
+                         "[--one-at-a-time] [--glb] [--normals] [--save-input FILE] "
+                         "[--versus [--keep] [--runs R]]\n");
             std::exit(2);
         }
     }
-    if (o.steps < 1 || o.steps > 6 || o.facets == 0) {
-        std::fprintf(stderr, "FaceloomBench: --steps takes 1 to 6, --facets a positive count\n");
+    if (o.steps < 1 || o.steps > 6 || o.facets == 0 || o.runs < 1) {
+        std::fprintf(stderr,
+                     "FaceloomBench: --steps takes 1 to 6, --facets and --runs a positive count\n");
         std::exit(2);
     }
     return o;
