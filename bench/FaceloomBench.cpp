@@ -9,6 +9,9 @@
 //                                        (.glb) instead of OBJ; its write column is
 //                                        the time from the refined mesh to the file
 //   FaceloomBench --normals ...          writes the limit normals too
+//   FaceloomBench --all-built ...        builds every level as a surface, the last
+//                                        included, as a run does when CGAL numbers
+//                                        its steps otherwise than expected
 //   FaceloomBench --save-input FILE [--facets N] [--steps S]
 //                                    only writes the generated mesh, to run the tool on
 //   FaceloomBench --versus [--scaling] [--keep] [--runs R] [--facets N] [--steps S]
@@ -62,6 +65,7 @@ struct Options {
     bool keep = false;
     bool glb = false;
     bool normals = false;
+    bool allBuilt = false;
     int runs = 5;  // of each program, with --versus
 };
 
@@ -169,6 +173,7 @@ Result runJob(const Options& options, std::uint64_t facets) {
         run.overlap =
             options.oneAtATime ? SurfaceOverlap::kOneAtATime : SurfaceOverlap::kBothAtOnce;
         run.limit.normals = options.normals;
+        run.path = options.allBuilt ? LevelPath::kAllBuilt : LevelPath::kLastComputed;
         settings.times = &result.phases;
         if (mesh && options.glb) {
             refineObjToGltf(*mesh, output.c_str(), true, settings, diagnostics);
@@ -384,10 +389,12 @@ Options parse(int argc, char** argv) {
             o.glb = true;
         } else if (arg == "--normals") {
             o.normals = true;
+        } else if (arg == "--all-built") {
+            o.allBuilt = true;
         } else {
             std::fprintf(stderr,
                          "usage: FaceloomBench [--facets N] [--steps 1-6] [--dir D] [--scaling] "
-                         "[--one-at-a-time] [--glb] [--normals] [--save-input FILE] "
+                         "[--one-at-a-time] [--glb] [--normals] [--all-built] [--save-input FILE] "
                          "[--versus [--keep] [--runs R]]\n");
             std::exit(2);
         }

@@ -1,5 +1,7 @@
 #include "SceneMerge.h"
 
+#include <cmath>
+
 namespace faceloom {
 
 namespace {
@@ -11,11 +13,37 @@ Point3f transformed(const std::array<double, 16>& m, const Point3f& p) {
             float(m[2] * x + m[6] * y + m[10] * z + m[14])};
 }
 
+double determinant(const std::array<double, 16>& m) {
+    return m[0] * (m[5] * m[10] - m[9] * m[6]) - m[4] * (m[1] * m[10] - m[9] * m[2]) +
+           m[8] * (m[1] * m[6] - m[5] * m[2]);
+}
+
 bool mirrors(const std::array<double, 16>& m) {
-    const double determinant = m[0] * (m[5] * m[10] - m[9] * m[6]) -
-                               m[4] * (m[1] * m[10] - m[9] * m[2]) +
-                               m[8] * (m[1] * m[6] - m[5] * m[2]);
-    return determinant < 0;
+    return determinant(m) < 0;
+}
+
+// A normal moved as the surface is: by the inverse transpose of the transform's linear
+// part (its cofactors, over the sign of its determinant), then made unit length again.
+// Zero stays zero.
+Point3f turnedNormal(const std::array<double, 16>& m, const Point3f& n) {
+    const auto a = [&](int row, int column) { return m[column * 4 + row]; };
+    const double sign = mirrors(m) ? -1.0 : 1.0;
+    double out[3];
+    for (int r = 0; r < 3; ++r) {
+        const int r1 = (r + 1) % 3, r2 = (r + 2) % 3;
+        double sum = 0;
+        for (int c = 0; c < 3; ++c) {
+            const int c1 = (c + 1) % 3, c2 = (c + 2) % 3;
+            const double cofactor = a(r1, c1) * a(r2, c2) - a(r1, c2) * a(r2, c1);
+            sum += cofactor * (c == 0 ? n.x : c == 1 ? n.y : n.z);
+        }
+        out[r] = sign * sum;
+    }
+    const double length = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]);
+    if (!(length > 0) || !std::isfinite(length)) {
+        return {0.0f, 0.0f, 0.0f};
+    }
+    return {float(out[0] / length), float(out[1] / length), float(out[2] / length)};
 }
 
 }  // namespace
@@ -48,6 +76,14 @@ void SceneMerge::add(const RefinedMesh& surface, const MeshInstance& instance,
     for (const Point3f& p : surface.positions) {
         merged_.positions.push_back(transformed(instance.matrix, p));
     }
+    // Normals only when every surface has them (they all refine with the same options).
+    const bool withNormals = surface.withNormals && surface.normals.size() == surface.positions.size();
+    if (withNormals && merged_.normals.size() == positionBase) {
+        for (const Point3f& n : surface.normals) {
+            merged_.normals.push_back(turnedNormal(instance.matrix, n));
+        }
+    }
+    merged_.withNormals = withNormals && merged_.normals.size() == merged_.positions.size();
     // glTF's v runs down the image, OBJ's up it.
     if (surface.textured) {
         for (const Point2f& uv : surface.uvs) {

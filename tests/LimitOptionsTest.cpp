@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "support/ObjFile.h"
 #include "support/TestSupport.h"
 
@@ -72,6 +74,37 @@ TEST(LimitOptionsTest, NormalsAreWrittenOnePerVertexAndPointOutOfAClosedMesh) {
     if (test::fileExists("/usr/bin/assimp")) {
         const test::RunResult info = test::runProgram({"/usr/bin/assimp", "info", dir.file("out.obj")});
         EXPECT_EQ(info.status, 0) << info.out << info.err;
+    }
+}
+
+// A glTF node's transform moves the normals as it moves the surface, into an OBJ file:
+// by its inverse transpose, still pointing out where it mirrors.
+TEST(LimitOptionsTest, NormalsFollowTheGltfNodesTransform) {
+    const test::TempDir dir;
+    ASSERT_EQ(test::runTool({"1", test::cubeFile(), dir.file("cube.gltf")}).status, 0);
+    nlohmann::json document = nlohmann::json::parse(test::readFile(dir.file("cube.gltf")));
+    test::writeFile(dir.file("plain.gltf"), document.dump());
+    const Point scale{-2.0, 1.0, 0.5};
+    document["nodes"][0]["scale"] = scale;
+    test::writeFile(dir.file("mirrored.gltf"), document.dump());
+    const test::ObjFile plain = refine({"--normals"}, 1, dir.file("plain.gltf"), dir);
+    const test::ObjFile mirrored = refine({"--normals"}, 1, dir.file("mirrored.gltf"), dir);
+    ASSERT_TRUE(mirrored.wellFormed()) << mirrored.problems.front();
+    ASSERT_EQ(mirrored.vn.size(), mirrored.v.size());
+    ASSERT_EQ(plain.vn.size(), mirrored.vn.size());
+    for (std::size_t i = 0; i < mirrored.v.size(); ++i) {
+        std::size_t j = 0;
+        while (j < plain.v.size() &&
+               distance({scale[0] * plain.v[j][0], scale[1] * plain.v[j][1],
+                         scale[2] * plain.v[j][2]},
+                        mirrored.v[i]) > 1e-4) {
+            ++j;
+        }
+        ASSERT_LT(j, plain.v.size()) << "no vertex of the plain cube lands on vertex " << i;
+        const Point& n = plain.vn[j];
+        EXPECT_LT(angle(mirrored.vn[i], {n[0] / scale[0], n[1] / scale[1], n[2] / scale[2]}), 1e-3)
+            << "vertex " << i;
+        EXPECT_GT(dot(mirrored.vn[i], mirrored.v[i]), 0.0) << "vertex " << i;
     }
 }
 
