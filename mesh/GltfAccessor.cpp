@@ -30,11 +30,23 @@ std::size_t componentSize(int componentType) {
     }
 }
 
-// Checks that `count` elements from `byteOffset` in buffer view `viewIndex` lie in
-// the view and the view in its buffer; `strided` when the view's byteStride applies.
-ElementRun elementRun(const tinygltf::Model& model, int viewIndex, std::uint64_t byteOffset,
-                      std::uint64_t count, std::size_t elementSize, bool strided,
+// Where an accessor (or a part of a sparse one) says its elements are: `count`
+// elements of `elementSize` bytes from `byteOffset` in buffer view `view`, `strided`
+// when the view's byteStride applies.
+struct ElementPlace {
+    int view = -1;
+    std::uint64_t byteOffset = 0;
+    std::uint64_t count = 0;
+    std::size_t elementSize = 0;
+    bool strided = false;
+};
+
+// Checks that the elements at `place` lie in their view and the view in its buffer.
+ElementRun elementRun(const tinygltf::Model& model, const ElementPlace& place,
                       const std::string& what) {
+    const int viewIndex = place.view;
+    const std::uint64_t byteOffset = place.byteOffset, count = place.count;
+    const std::size_t elementSize = place.elementSize;
     if (viewIndex < 0 || static_cast<std::size_t>(viewIndex) >= model.bufferViews.size()) {
         throw GltfError(what + " names buffer view " + std::to_string(viewIndex) +
                         ", which does not exist");
@@ -51,7 +63,8 @@ ElementRun elementRun(const tinygltf::Model& model, int viewIndex, std::uint64_t
         throw GltfError(where + " runs past the end of its buffer (" + std::to_string(data.size()) +
                         " bytes)");
     }
-    const std::size_t stride = strided && view.byteStride != 0 ? view.byteStride : elementSize;
+    const std::size_t stride =
+        place.strided && view.byteStride != 0 ? view.byteStride : elementSize;
     if (stride < elementSize) {
         throw GltfError(where + " has a byte stride of " + std::to_string(stride) +
                         ", less than an element's " + std::to_string(elementSize) + " bytes");
@@ -146,8 +159,9 @@ template <class Store>
 void readElements(const tinygltf::Model& model, const tinygltf::Accessor& accessor,
                   std::size_t elementSize, const std::string& what, const Store& store) {
     if (accessor.bufferView >= 0) {
-        const ElementRun run = elementRun(model, accessor.bufferView, accessor.byteOffset,
-                                          accessor.count, elementSize, true, what);
+        const ElementRun run = elementRun(
+            model, {accessor.bufferView, accessor.byteOffset, accessor.count, elementSize, true},
+            what);
         for (std::size_t i = 0; i < run.count; ++i) {
             store(i, run.first + i * run.stride);
         }
@@ -164,12 +178,16 @@ void readElements(const tinygltf::Model& model, const tinygltf::Accessor& access
     }
     const auto count = static_cast<std::uint64_t>(sparse.count);
     const std::size_t indexSize = componentSize(sparse.indices.componentType);
-    const ElementRun indices = elementRun(model, sparse.indices.bufferView,
-                                          static_cast<std::uint64_t>(sparse.indices.byteOffset),
-                                          count, indexSize, false, where);
-    const ElementRun values = elementRun(model, sparse.values.bufferView,
-                                         static_cast<std::uint64_t>(sparse.values.byteOffset),
-                                         count, elementSize, false, where);
+    const ElementRun indices = elementRun(
+        model,
+        {sparse.indices.bufferView, static_cast<std::uint64_t>(sparse.indices.byteOffset), count,
+         indexSize, false},
+        where);
+    const ElementRun values = elementRun(
+        model,
+        {sparse.values.bufferView, static_cast<std::uint64_t>(sparse.values.byteOffset), count,
+         elementSize, false},
+        where);
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint32_t element =
             indexValue(indices.first + i * indices.stride, sparse.indices.componentType);

@@ -204,6 +204,23 @@ std::string directoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Parses the document's JSON (at `layout`) into `json`; why it can't be read, or "".
+std::string parseJson(const std::string& bytes, const BinaryLayout& layout,
+                      nlohmann::ordered_json& json) {
+    try {
+        json = nlohmann::ordered_json::parse(
+            bytes.begin() + static_cast<std::ptrdiff_t>(layout.jsonStart),
+            bytes.begin() + static_cast<std::ptrdiff_t>(layout.jsonStart + layout.jsonLength));
+    } catch (const nlohmann::ordered_json::exception& e) {
+        // The library's message, without its "[json.exception....] " tag.
+        const std::string what = e.what();
+        const auto tag = what.find("] ");
+        return "its JSON does not parse: " +
+               (tag == std::string::npos ? what : what.substr(tag + 2));
+    }
+    return json.is_object() ? requiredExtensionRefusal(json) : "its JSON is not an object";
+}
+
 }  // namespace
 
 std::optional<GltfDocument> parseGltf(const std::string& bytes, const std::string& sourcePath,
@@ -225,20 +242,7 @@ std::optional<GltfDocument> parseGltf(const std::string& bytes, const std::strin
         why = "it is larger than the 4 GiB a glTF file can have";
         return std::nullopt;
     }
-    try {
-        document.json = nlohmann::ordered_json::parse(
-            bytes.begin() + static_cast<std::ptrdiff_t>(layout.jsonStart),
-            bytes.begin() + static_cast<std::ptrdiff_t>(layout.jsonStart + layout.jsonLength));
-    } catch (const nlohmann::ordered_json::exception& e) {
-        // The library's message, without its "[json.exception....] " tag.
-        const std::string what = e.what();
-        const auto tag = what.find("] ");
-        why =
-            "its JSON does not parse: " + (tag == std::string::npos ? what : what.substr(tag + 2));
-        return std::nullopt;
-    }
-    why = document.json.is_object() ? requiredExtensionRefusal(document.json)
-                                    : "its JSON is not an object";
+    why = parseJson(bytes, layout, document.json);
     if (!why.empty()) {
         return std::nullopt;
     }

@@ -172,11 +172,15 @@ bool OutputFile::open() {
     }
     temporary_ = name;
     watchTemporaryFile(directory_, temporary_.c_str());
+    return takePermissions(exists ? &existing : nullptr);
+}
+
+bool OutputFile::takePermissions(const struct stat* existing) {
     mode_t mode;
-    if (exists) {
-        mode = existing.st_mode & 07777;
+    if (existing != nullptr) {
+        mode = existing->st_mode & 07777;
         // Keep the owner where we may (as root, say); otherwise the file becomes ours.
-        if (::fchown(fd_, existing.st_uid, existing.st_gid) != 0) {
+        if (::fchown(fd_, existing->st_uid, existing->st_gid) != 0) {
             mode &= 0777;  // never hand set-id bits to another owner
         }
     } else {

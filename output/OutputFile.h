@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include <sys/stat.h>
+
 #include "ByteSink.h"
 
 namespace faceloom {
@@ -48,6 +50,9 @@ protected:
 private:
     bool fail(int error);
     void discard();
+    // Gives the temporary file the permissions (and owner, where allowed) of the file
+    // it replaces, `existing` (null for none), or those a new file gets.
+    bool takePermissions(const struct stat* existing);
 
     std::string path_;       // as given
     std::string temporary_;  // the new file's name in directory_, while it is not in place

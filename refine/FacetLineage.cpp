@@ -126,75 +126,72 @@ void FacetLineage::afterStep(const SurfaceMesh& surface) {
     }
     // Slots and vertex indices are kept in 32 bits.
     const std::size_t newFacets = num_faces(surface);
-    const std::size_t firstFacetVertex = num_vertices(surface) - oldFacets_;
+    NextLevel level;
+    level.firstFacetVertex = num_vertices(surface) - oldFacets_;
     if (newFacets > std::numeric_limits<std::uint32_t>::max() ||
         num_vertices(surface) > std::numeric_limits<std::uint32_t>::max() ||
-        firstFacetVertex < oldVertices_) {
+        level.firstFacetVertex < oldVertices_) {
         invalidate();
         return;
     }
-    FilledLater<std::uint32_t> newSlots(newFacets);
-    FilledLater<std::uint8_t> newRotations(newFacets);
-    FilledLater<std::uint32_t> newCorners(4 * newFacets);
-    const auto isEdgeVertex = [&](std::size_t id) {
-        return id >= oldVertices_ && id < firstFacetVertex;
-    };
-
+    level.slots.resize(newFacets);
+    level.rotations.resize(newFacets);
+    level.corners.resize(4 * newFacets);
     std::size_t i = 0;
     for (const auto facet : faces(surface)) {
-        std::uint32_t* ids = &newCorners[4 * i];
-        auto h = halfedge(facet, surface);
-        for (int a = 0; a < 4; ++a, h = next(h, surface)) {
-            ids[a] = static_cast<std::uint32_t>(vertexIndex(surface, target(h, surface)));
-        }
-        // All refined facets are quadrilaterals with exactly one old vertex, and the
-        // parent's facet vertex opposite it, edge vertices in between.
-        std::size_t r = 4;
-        for (std::size_t a = 0; a < 4; ++a) {
-            if (ids[a] < oldVertices_) {
-                r = (r == 4) ? a : 5;  // 5: more than one old vertex
-            }
-        }
-        if (h != halfedge(facet, surface) || r >= 4 || ids[(r + 2) % 4] < firstFacetVertex ||
-            !isEdgeVertex(ids[(r + 1) % 4]) || !isEdgeVertex(ids[(r + 3) % 4])) {
+        if (!readChild(surface, facet, i++, level)) {
             invalidate();
             return;
         }
-        newRotations[i] = static_cast<std::uint8_t>(r);
-        if (refined_) {
-            // Where the old vertex stands in the parent quadrilateral's canonical cycle.
-            const std::size_t parent = ids[(r + 2) % 4] - firstFacetVertex;
-            const std::uint32_t* parentCorners = &corners_[4 * parent];
-            const unsigned parentRotation = rotations_[parent];
-            const std::size_t c = uniquePlace(
-                [&](std::size_t k) { return parentCorners[(k + parentRotation) & 3]; }, 4, ids[r]);
-            const std::uint64_t slot = std::uint64_t{4} * slots_[parent] + c;
-            if (c == kNotFound || slot >= newFacets) {
-                invalidate();
-                return;
-            }
-            newSlots[i] = static_cast<std::uint32_t>(slot);
+    }
+    if ((!refined_ && !placeFirstStepChildren(level.corners, level.rotations,
+                                              level.firstFacetVertex, level.slots)) ||
+        !oneToOne(level.slots)) {
+        invalidate();
+        return;
+    }
+    nameNextLevel(std::move(level.slots), std::move(level.rotations));
+    corners_ = std::move(level.corners);
+}
+
+bool FacetLineage::readChild(const SurfaceMesh& surface, SurfaceMesh::Face_index facet,
+                             std::size_t i, NextLevel& level) const {
+    std::uint32_t* ids = &level.corners[4 * i];
+    auto h = halfedge(facet, surface);
+    for (int a = 0; a < 4; ++a, h = next(h, surface)) {
+        ids[a] = static_cast<std::uint32_t>(vertexIndex(surface, target(h, surface)));
+    }
+    // All refined facets are quadrilaterals with exactly one old vertex, and the
+    // parent's facet vertex opposite it, edge vertices in between.
+    const auto isEdgeVertex = [&](std::size_t id) {
+        return id >= oldVertices_ && id < level.firstFacetVertex;
+    };
+    std::size_t r = 4;
+    for (std::size_t a = 0; a < 4; ++a) {
+        if (ids[a] < oldVertices_) {
+            r = (r == 4) ? a : 5;  // 5: more than one old vertex
         }
-        ++i;
     }
-    if (!refined_ &&
-        !placeFirstStepChildren(newCorners, newRotations, firstFacetVertex, newSlots)) {
-        invalidate();
-        return;
+    if (h != halfedge(facet, surface) || r >= 4 || ids[(r + 2) % 4] < level.firstFacetVertex ||
+        !isEdgeVertex(ids[(r + 1) % 4]) || !isEdgeVertex(ids[(r + 3) % 4])) {
+        return false;
     }
-    if (!oneToOne(newSlots)) {
-        invalidate();
-        return;
-    }
-    slots_.swap(newSlots);
-    rotations_.swap(newRotations);
-    corners_.swap(newCorners);
+    level.rotations[i] = static_cast<std::uint8_t>(r);
     if (!refined_) {
-        faceCycles_ = {};  // only the first step needs them
-        faceRotations_ = {};
-        refined_ = true;
+        return true;  // placeFirstStepChildren gives the slots
     }
-    ++steps_;
+    // Where the old vertex stands in the parent quadrilateral's canonical cycle.
+    const std::size_t parent = ids[(r + 2) % 4] - level.firstFacetVertex;
+    const std::uint32_t* parentCorners = &corners_[4 * parent];
+    const unsigned parentRotation = rotations_[parent];
+    const std::size_t c = uniquePlace(
+        [&](std::size_t k) { return parentCorners[(k + parentRotation) & 3]; }, 4, ids[r]);
+    const std::uint64_t slot = std::uint64_t{4} * slots_[parent] + c;
+    if (c == kNotFound || slot >= level.slots.size()) {
+        return false;
+    }
+    level.slots[i] = static_cast<std::uint32_t>(slot);
+    return true;
 }
 
 bool FacetLineage::placeFirstStepChildren(const FilledLater<std::uint32_t>& corners,

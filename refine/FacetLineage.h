@@ -84,6 +84,17 @@ private:
     void beforeStep(const SurfaceMesh& surface);
     void afterStep(const SurfaceMesh& surface);
     void invalidate();
+    // The next level as afterStep reads it off the refined surface.
+    struct NextLevel {
+        std::size_t firstFacetVertex = 0;  // the old facets' new vertices start here
+        FilledLater<std::uint32_t> slots;
+        FilledLater<std::uint8_t> rotations;
+        FilledLater<std::uint32_t> corners;
+    };
+    // Reads refined facet `facet`, the i-th, into `level`: its corners, its rotation and
+    // (past the first step) its slot. False when it is not a child as a step makes it.
+    bool readChild(const SurfaceMesh& surface, SurfaceMesh::Face_index facet, std::size_t i,
+                   NextLevel& level) const;
     // Gives each child of the first step (its corners and rotation as afterStep read
     // them) its slot, in time linear in the faces' corners. False when a child's old
     // vertex is absent from its parent's cycle or stands in it twice.

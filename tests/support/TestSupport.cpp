@@ -9,10 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -159,7 +159,27 @@ RunResult runToolAfter(const std::string& setup, const std::vector<std::string>&
 }
 
 std::string maskTimes(const std::string& out) {
-    return std::regex_replace(out, std::regex(R"(\[[0-9]+\.[0-9]{6}\])"), "[t]");
+    // Each time is "[seconds.micros]": digits, a point and exactly six digits.
+    const auto digits = [&out](std::size_t from, std::size_t to) {
+        return to <= out.size() && to > from &&
+               std::all_of(out.begin() + static_cast<std::ptrdiff_t>(from),
+                           out.begin() + static_cast<std::ptrdiff_t>(to),
+                           [](char c) { return c >= '0' && c <= '9'; });
+    };
+    std::string masked;
+    std::size_t i = 0;
+    while (i < out.size()) {
+        const std::size_t point = out.find('.', i + 1);
+        const std::size_t close = point + 7;
+        if (out[i] == '[' && point != std::string::npos && digits(i + 1, point) &&
+            digits(point + 1, close) && close < out.size() && out[close] == ']') {
+            masked += "[t]";
+            i = close + 1;
+        } else {
+            masked += out[i++];
+        }
+    }
+    return masked;
 }
 
 std::string quadGrid(int n, bool textured) {
