@@ -1,6 +1,5 @@
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -278,18 +277,7 @@ GltfLoad loadGltf(const char* path, const LoadLimits& limits, Diagnostics& diagn
     GltfLoad load;
     try {
         std::string bytes;
-        const WholeFileRead read = readWholeFile(path, limits.maxBytes, bytes);
-        if (read.oversized) {
-            load.oversized = read.oversized;
-            return load;
-        }
-        if (read.error == ENOENT || read.error == ENOTDIR) {
-            diagnostics.error("ERROR : Can't Find [" + std::string(path) + "]");
-            return load;
-        }
-        if (read.error != 0) {
-            diagnostics.error("ERROR : Can't read [" + std::string(path) +
-                              "]: " + std::strerror(read.error));
+        if (!readInput(path, limits.maxBytes, bytes, load.oversized, diagnostics)) {
             return load;
         }
         std::string why;

@@ -1,6 +1,5 @@
 #include "ObjLoader.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -227,18 +226,7 @@ ObjLoad loadObj(const char* path, const LoadLimits& limits, Diagnostics& diagnos
     ObjLoad load;
     try {
         std::string text;
-        const WholeFileRead read = readWholeFile(path, limits.maxBytes, text);
-        if (read.oversized) {
-            load.oversized = read.oversized;
-            return load;
-        }
-        if (read.error == ENOENT || read.error == ENOTDIR) {
-            diagnostics.error("ERROR : Can't Find [" + std::string(path) + "]");
-            return load;
-        }
-        if (read.error != 0) {
-            diagnostics.error("ERROR : Can't read [" + std::string(path) +
-                              "]: " + std::strerror(read.error));
+        if (!readInput(path, limits.maxBytes, text, load.oversized, diagnostics)) {
             return load;
         }
         std::uint64_t nulFaceLine = 0;

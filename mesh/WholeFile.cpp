@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace faceloom {
@@ -44,6 +45,19 @@ WholeFileRead readWholeFile(const char* path, std::uint64_t limit, std::string& 
         result.error = errno != 0 ? errno : EIO;
     }
     return result;
+}
+
+bool readInput(const char* path, std::uint64_t limit, std::string& bytes,
+               std::optional<OversizedInput>& oversized, Diagnostics& diagnostics) {
+    const WholeFileRead read = readWholeFile(path, limit, bytes);
+    oversized = read.oversized;
+    if (read.error == ENOENT || read.error == ENOTDIR) {
+        diagnostics.error("ERROR : Can't Find [" + std::string(path) + "]");
+    } else if (read.error != 0) {
+        diagnostics.error("ERROR : Can't read [" + std::string(path) +
+                          "]: " + std::strerror(read.error));
+    }
+    return !oversized && read.error == 0;
 }
 
 }  // namespace faceloom

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "Diagnostics.h"
+
 namespace faceloom {
 
 // An input refused for its size: how large it is (or, when its size can't be known
@@ -23,5 +25,11 @@ struct WholeFileRead {
 // larger than that is refused from its size before a byte is read, an input of no
 // known size (a pipe, /dev/zero) once it runs past it.
 WholeFileRead readWholeFile(const char* path, std::uint64_t limit, std::string& bytes);
+
+// readWholeFile for the input: true with its bytes read; false with what failed
+// reported ("Can't Find" for a missing file), or with `oversized` set and nothing
+// reported, since the caller tells the size against the memory there is.
+bool readInput(const char* path, std::uint64_t limit, std::string& bytes,
+               std::optional<OversizedInput>& oversized, Diagnostics& diagnostics);
 
 }  // namespace faceloom
