@@ -43,36 +43,50 @@ void require(bool sound) {
     }
 }
 
-// Reads the written text back: "v x y z", "vt u v" with finite numbers, "f" lines of
-// four corners naming existing, distinct positions (and, on the facets written with
-// texture, texture coordinates in range).
+// Reads one "f" corner, "p", "p/t", "p/t/n" or "p//n", requiring each index to name
+// one of `counts` (positions, texture coordinates, normals) read before.
+unsigned long checkCorner(const std::string& corner, const std::size_t (&counts)[3]) {
+    std::istringstream parts(corner);
+    unsigned long position = 0;
+    std::string part;
+    for (int i = 0; std::getline(parts, part, '/'); ++i) {
+        require(i < 3);
+        if (part.empty() && i == 1) {
+            continue;  // "p//n": no texture coordinate
+        }
+        std::size_t used = 0;
+        const unsigned long index = std::stoul(part, &used);
+        require(used == part.size() && index >= 1 && index <= counts[i]);
+        position = i == 0 ? index : position;
+    }
+    require(position != 0);
+    return position;
+}
+
+// Reads the written text back: "v x y z", "vt u v" and "vn x y z" with finite
+// numbers, "f" lines of four corners naming existing, distinct positions (and
+// texture coordinates and normals in range).
 void checkWritten(const std::string& text) {
     std::istringstream lines(text);
-    std::size_t positions = 0, uvs = 0;
+    std::size_t counts[3] = {0, 0, 0};  // positions, texture coordinates, normals
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
         std::string keyword;
         fields >> keyword;
-        if (keyword == "v" || keyword == "vt") {
-            const int count = keyword == "v" ? 3 : 2;
+        if (keyword == "v" || keyword == "vt" || keyword == "vn") {
+            const int count = keyword == "vt" ? 2 : 3;
             for (int i = 0; i < count; ++i) {
                 double value = NAN;
                 fields >> value;
                 require(!fields.fail() && std::isfinite(value));
             }
-            ++(keyword == "v" ? positions : uvs);
+            ++counts[keyword == "v" ? 0 : keyword == "vt" ? 1 : 2];
         } else if (keyword == "f") {
-            const bool textured = line.find('/') != std::string::npos;
             unsigned long p[4];
             for (int i = 0; i < 4; ++i) {
-                char slash = 0;
-                unsigned long t = 0;
-                fields >> p[i];
-                require(!fields.fail() && p[i] >= 1 && p[i] <= positions);
-                if (textured) {
-                    fields >> slash >> t;
-                    require(slash == '/' && !fields.fail() && t >= 1 && t <= uvs);
-                }
+                std::string corner;
+                require(static_cast<bool>(fields >> corner));
+                p[i] = checkCorner(corner, counts);
                 for (int j = 0; j < i; ++j) {
                     require(p[j] != p[i]);
                 }
