@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <stdexcept>
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,82 +22,74 @@ namespace {
 
 using Pair = std::pair<std::uint32_t, std::uint32_t>;
 
-std::vector<Pair> cornersOf(const ObjMesh& mesh) {
+// The (position, texture) index pairs of the corners of face `only`, or of every face.
+std::vector<Pair> cornersOf(const ObjMesh& mesh, int only = -1) {
     std::vector<Pair> result;
-    for (const Corner& corner : mesh.corners) {
-        result.emplace_back(corner.position, corner.texture);
+    for (std::uint32_t face = 0; face < mesh.faceCount(); ++face) {
+        for (const Corner& corner : mesh.faceCorners(face)) {
+            if (only < 0 || face == std::uint32_t(only)) {
+                result.emplace_back(corner.position, corner.texture);
+            }
+        }
     }
     return result;
 }
 
-std::vector<Pair> cornersOfFace(const ObjMesh& mesh, std::uint32_t face) {
-    std::vector<Pair> result;
-    for (const Corner& corner : mesh.faceCorners(face)) {
-        result.emplace_back(corner.position, corner.texture);
+// A face line is read corner by corner in the form of its first corner: a corner of
+// another form gives no texture index, and "%u" reads the leading number of a token.
+TEST(InputTest, FaceLinesAreReadInTheFormOfTheirFirstCorner) {
+    struct Case {
+        const char* text;
+        CornerForm form;
+        std::vector<Pair> corners;
+    };
+    const std::vector<Case> cases = {
+        {"f 1/5 2/6 3/7 4/8", kPositionTexture, {{1, 5}, {2, 6}, {3, 7}, {4, 8}}},
+        {"f 1/1/1 2/2/1 3/3/1", kPositionTextureNormal, {{1, 1}, {2, 2}, {3, 3}}},
+        {"f 1//1 2//1 3//1", kPositionNormal, {{1, 0}, {2, 0}, {3, 0}}},
+        {"f 1/5 2 3", kPositionTexture, {{1, 5}, {2, 0}, {3, 0}}},
+        {"f 1 2/5 3/6", kPositionOnly, {{1, 0}, {2, 0}, {3, 0}}},
+        {"f 1/4/1 2//1 3/6/1", kPositionTextureNormal, {{1, 4}, {2, 0}, {3, 6}}},
+        // Fewer than three corners: kept as written, for the run to drop.
+        {"f 1 2", kPositionOnly, {{1, 0}, {2, 0}}},
+        {"f", kPositionOnly, {}},
+        // A trailing token is a corner, even a comment; trailing blanks are not.
+        {"f 1 2 3 #note", kPositionOnly, {{1, 0}, {2, 0}, {3, 0}, {0, 0}}},
+        {"f 1 2 3 \t", kPositionOnly, {{1, 0}, {2, 0}, {3, 0}}},
+        {"f 12abc x 2/5", kPositionOnly, {{12, 0}, {0, 0}, {2, 0}}},
+        {"f 1/x 2/ 3/+4", kPositionTexture, {{1, 0}, {2, 0}, {3, 4}}},
+        // Too large for 32 bits: an index no builder accepts.
+        {"f 99999999999 2 3", kPositionOnly, {{4294967295u, 0}, {2, 0}, {3, 0}}},
+        // Negative indices count back from the last one read before the face; reaching
+        // before the first one is invalid (0), like "-0".
+        {"v 0 0 0\nv 1 0 0\nvt 0 0\nf -2/-1 -1/-1 -3/1\nv 2 0 0",
+         kPositionTexture,
+         {{1, 1}, {2, 1}, {0, 1}}},
+        {"v 0 0 0\nf -0 -1 1", kPositionOnly, {{0, 0}, {1, 0}, {1, 0}}},
+        // A first corner we can't read leaves the face without corners, but it is a face.
+        {"f 1/2/3/4 2 3", kCornersUnread, {}},
+    };
+    for (const Case& c : cases) {
+        const ObjMesh mesh = parseObj(std::string(c.text) + "\n");
+        ASSERT_EQ(mesh.faceCount(), 1u) << c.text;
+        EXPECT_EQ(mesh.faceTypes[0].form, c.form) << c.text;
+        EXPECT_EQ(mesh.faceTypes[0].count, c.corners.size()) << c.text;
+        EXPECT_EQ(cornersOf(mesh), c.corners) << c.text;
     }
-    return result;
-}
-
-TEST(InputTest, CornerFormsAreDecidedByTheFirstCorner) {
-    const ObjMesh quad = parseObj("f 1/5 2/6 3/7 4/8\n");
-    EXPECT_EQ(quad.faceTypes[0].form, kPositionTexture);
-    EXPECT_EQ(cornersOf(quad), (std::vector<Pair>{{1, 5}, {2, 6}, {3, 7}, {4, 8}}));
-    const ObjMesh full = test::loadMesh(test::dataFile("corners_v_vt_vn.obj"));
-    EXPECT_EQ(full.faceTypes[0].form, kPositionTextureNormal);
-    EXPECT_EQ(cornersOf(full), (std::vector<Pair>{{1, 1}, {2, 2}, {3, 3}, {4, 4}}));
-    const ObjMesh noTexture = test::loadMesh(test::dataFile("corners_v_vn.obj"));
-    EXPECT_EQ(noTexture.faceTypes[0].form, kPositionNormal);
-    EXPECT_EQ(cornersOf(noTexture), (std::vector<Pair>{{1, 0}, {2, 0}, {3, 0}, {4, 0}}));
-
-    EXPECT_EQ(cornersOf(parseObj("f 1/5 2 3\n")), (std::vector<Pair>{{1, 5}, {2, 0}, {3, 0}}));
-    EXPECT_EQ(cornersOf(parseObj("f 1 2/5 3/6\n")), (std::vector<Pair>{{1, 0}, {2, 0}, {3, 0}}));
-    // Read as v/vt/vn: a later v//vn corner has no texture index to give.
-    EXPECT_EQ(cornersOf(parseObj("f 1/4/1 2//1 3/6/1\n")),
-              (std::vector<Pair>{{1, 4}, {2, 0}, {3, 6}}));
-    // A first corner we can't read leaves the face without corners, but it is a face.
-    const ObjMesh unread = parseObj("f 1/2/3/4 2 3\nf 1 2 3 4 5 6 7\n");
-    EXPECT_EQ(unread.faceTypes[0].form, kCornersUnread);
-    EXPECT_EQ(unread.faceTypes[0].count, 0u);
-    EXPECT_EQ(cornersOfFace(unread, 1).size(), 7u);
-}
-
-TEST(InputTest, ShortAndOddFaceLines) {
-    // Fewer than three corners: kept as written, for the run to drop.
-    EXPECT_EQ(cornersOf(parseObj("f 1 2\n")), (std::vector<Pair>{{1, 0}, {2, 0}}));
-    EXPECT_EQ(parseObj("f\n").faceTypes[0].count, 0u);
-    // A trailing token is a corner, even a comment; trailing blanks are not.
-    EXPECT_EQ(cornersOf(parseObj("f 1 2 3 #note\n")),
-              (std::vector<Pair>{{1, 0}, {2, 0}, {3, 0}, {0, 0}}));
-    EXPECT_EQ(parseObj("f 1 2 3 \t\n").faceTypes[0].count, 3u);
-    // "%u" reads the leading number of a token and ignores the rest.
-    EXPECT_EQ(cornersOf(parseObj("f 12abc x 2/5\n")), (std::vector<Pair>{{12, 0}, {0, 0}, {2, 0}}));
-    EXPECT_EQ(cornersOf(parseObj("f 1/x 2/ 3/+4\n")), (std::vector<Pair>{{1, 0}, {2, 0}, {3, 4}}));
-    // Too large for 32 bits: an index no builder accepts.
-    EXPECT_EQ(cornersOf(parseObj("f 99999999999 2 3\n"))[0].first, 4294967295u);
-}
-
-TEST(InputTest, NegativeIndicesAreRelativeToWhatWasReadBefore) {
-    const ObjMesh mesh = test::loadMesh(test::dataFile("negative_indices.obj"));
-    ASSERT_EQ(mesh.faceCount(), 3u);
-    EXPECT_EQ(cornersOfFace(mesh, 0), (std::vector<Pair>{{1, 1}, {2, 2}, {3, 3}}));
-    EXPECT_EQ(cornersOfFace(mesh, 1), (std::vector<Pair>{{1, 1}, {3, 3}, {4, 4}}));
-    // Reaching before the first one is invalid (0), like "-0".
-    EXPECT_EQ(cornersOfFace(mesh, 2), (std::vector<Pair>{{0, 1}, {1, 0}, {2, 2}}));
-    EXPECT_EQ(cornersOf(parseObj("v 0 0 0\nf -0 -1 1\n"))[0].first, 0u);
+    EXPECT_EQ(cornersOf(parseObj("f 1/2/3/4 2 3\nf 1 2 3 4 5 6 7\n"), 1).size(), 7u);
 }
 
 TEST(InputTest, NumbersAndLines) {
     const ObjMesh mesh = parseObj(
         "v 1 2\nv\nv 1 x 3\nv 1 2 3 1\nv -1.5e2 +.25 7E-1\nv 1e-50 2 3\nvt 0.5\nvt 0.1 0.2 "
         "0.3\n");
-    ASSERT_EQ(mesh.vertexCount(), 6u);
-    const float expected[6][3] = {{1, 2, 0}, {0, 0, 0},           {1, 0, 0},
-                                  {1, 2, 3}, {-150, 0.25f, 0.7f}, {0, 2, 3}};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(mesh.positions[i].x, expected[i][0]) << i;
-        EXPECT_EQ(mesh.positions[i].y, expected[i][1]) << i;
-        EXPECT_EQ(mesh.positions[i].z, expected[i][2]) << i;
+    std::vector<std::array<float, 3>> positions;
+    for (const auto& p : mesh.positions) {
+        positions.push_back({p.x, p.y, p.z});
     }
+    EXPECT_EQ(positions,
+              (std::vector<std::array<float, 3>>{
+                  {1, 2, 0}, {0, 0, 0}, {1, 0, 0}, {1, 2, 3}, {-150, 0.25f, 0.7f}, {0, 2, 3}}));
     ASSERT_EQ(mesh.uvCount(), 2u);
     EXPECT_EQ(mesh.uvs[0].x, 0.5f);
     EXPECT_EQ(mesh.uvs[1].y, 0.2f);
@@ -125,58 +117,48 @@ TEST(InputTest, LabelsAreKeptAsBytes) {
     EXPECT_TRUE(parseObj("f 1 2 3\n").faceMaterials.empty());
 }
 
-TEST(InputTest, InputThatCantBeReadSaysWhyInOneLine) {
+// What can't be read is refused with a message that says why, and where in the file:
+// status 1, no file written, whatever follows the output; no phase begun when the
+// file or a number in it can't be read.
+TEST(InputTest, InputThatCantBeReadSaysWhy) {
     test::TempDir dir;
+    const std::string nul = test::dataFile("nul_bytes_in_two_face_lines.obj");
+    const std::string quad = test::dataFile("single_quad.obj");
     std::vector<std::pair<std::string, std::string>> cases = {
         {dir.file("absent.obj"), "ERROR : Can't Find [" + dir.file("absent.obj") + "]\n"},
+        {quad + "/a.obj", "ERROR : Can't Find [" + quad + "/a.obj]\n"},  // not a directory
         {dir.path(), "ERROR : Can't read [" + dir.path() + "]: Is a directory\n"},
     };
+    for (const std::string number : {"nan", "-INF", "1e39"}) {
+        const std::string input = dir.file(number + ".obj");
+        test::writeFile(input, "v 0 0 0\nv 1 0 0\nv 1 1 0\nvt 0 " + number + "\nf 1 2 3\n");
+        cases.emplace_back(input, "ERROR : Line 4 of [" + input + "] holds a number that is " +
+                                      "not finite in single precision: " + number + "\n");
+    }
     // Root reads a file of mode 000 all the same; then there is nothing to pin.
     const std::string locked = dir.file("locked.obj");
-    test::writeFile(locked, test::readFile(test::dataFile("single_quad.obj")));
+    test::writeFile(locked, test::readFile(quad));
     ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
     if (::access(locked.c_str(), R_OK) != 0) {
         cases.emplace_back(locked, "ERROR : Can't read [" + locked + "]: Permission denied\n");
     }
     for (const auto& [input, err] : cases) {
-        const test::RunResult r = test::runTool({"1", input, dir.file("out.obj")});
+        const test::RunResult r = test::runTool({"1", input, dir.file("out.obj"), "ignored"});
         EXPECT_EQ(r.err, err);
-        EXPECT_EQ(r.out, "");  // no phase begun, no "NULL Mesh" after
-        EXPECT_EQ(r.status, 1);
-        EXPECT_FALSE(test::fileExists(dir.file("out.obj")));
+        EXPECT_EQ(r.out, "") << input;
+        EXPECT_EQ(r.status, 1) << input;
+        EXPECT_FALSE(test::fileExists(dir.file("out.obj"))) << input;
     }
-}
-
-TEST(InputTest, NumbersThatAreNotFiniteAreRefusedWithTheirLine) {
-    test::TempDir dir;
-    for (const std::string number : {"nan", "inf", "-INF", "1e39", "-nan", "1e999"}) {
-        const std::string input = dir.file("in.obj"), out = dir.file("out.obj");
-        test::writeFile(input,
-                        "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 " + number + "\nf 1 2 3 4\n");
-        const test::RunResult r = test::runTool({"1", input, out});
-        EXPECT_EQ(r.err, "ERROR : Line 5 of [" + input +
-                             "] holds a number that is not finite in single precision: " + number +
-                             "\n");
-        EXPECT_EQ(r.status, 1) << number;
-        EXPECT_EQ(r.out, "") << number;
-        EXPECT_FALSE(test::fileExists(out)) << number;
-    }
+    // Face lines with NUL bytes are refused by the first of them.
+    const test::RunResult r = test::runTool({"1", nul, dir.file("out.obj")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ERROR : Line 6 of [" + nul + "] holds a NUL byte, so its face can't be " +
+                         "read\nERROR : Can't read the corners of face 2 [" + nul + "]\n");
+    EXPECT_FALSE(test::fileExists(dir.file("out.obj")));
     // Words still read as 0, as they always did.
     const std::string words = dir.file("words.obj");
     test::writeFile(words, "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 zero\nf 1 2 3 4\n");
     EXPECT_EQ(test::runTool({"1", words, dir.file("out.obj")}).status, 0);
-}
-
-TEST(InputTest, FaceLinesWithNulBytesAreRefusedByTheFirstOfThem) {
-    test::TempDir dir;
-    const std::string input = test::dataFile("nul_bytes_in_two_face_lines.obj");
-    const test::RunResult r = test::runTool({"1", input, dir.file("out.obj")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "ERROR : Line 6 of [" + input +
-                         "] holds a NUL byte, so its face can't be read\n"
-                         "ERROR : Can't read the corners of face 2 [" +
-                         input + "]\n");
-    EXPECT_FALSE(test::fileExists(dir.file("out.obj")));
 }
 
 TEST(InputTest, Utf16IsReadLikeItsUtf8Text) {
@@ -192,16 +174,6 @@ TEST(InputTest, Utf16IsReadLikeItsUtf8Text) {
             EXPECT_EQ(obj.facetObject[0], "Plane \xc3\xa9\xf0\x9f\x98\x80") << file;
         }
     }
-}
-
-// A face of n corners: a zigzag of positions (any simple polygon will do).
-std::string bigFace(int n) {
-    std::string text, face = "f";
-    for (int i = 0; i < n; ++i) {
-        text += "v " + std::to_string(i) + " " + std::to_string(i % 2) + " 0\n";
-        face += " " + std::to_string(i + 1);
-    }
-    return text + face + "\n";
 }
 
 TEST(InputTest, VerticesPastTheLimitAreRefusedBeforeAnyWork) {
@@ -235,7 +207,13 @@ TEST(InputTest, VerticesPastTheLimitAreRefusedBeforeAnyWork) {
 TEST(InputTest, LargeFaceIsRefinedAndTracedToItsMaterial) {
     test::TempDir dir;
     const std::string input = dir.file("large_face.obj"), out = dir.file("out.obj");
-    test::writeFile(input, "usemtl m\n" + bigFace(100001));
+    // A zigzag of positions: any simple polygon will do.
+    std::string text = "usemtl m\n", face = "f";
+    for (int i = 0; i < 100001; ++i) {
+        text += "v " + std::to_string(i) + " " + std::to_string(i % 2) + " 0\n";
+        face += " " + std::to_string(i + 1);
+    }
+    test::writeFile(input, text + face + "\n");
     const test::RunResult r = test::runTool({"1", input, out});
     ASSERT_EQ(r.status, 0) << r.err;
     const test::ObjFile obj = test::parseObj(test::readFile(out));

@@ -5,14 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
-#include <filesystem>
-#include <map>
-#include <tuple>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <map>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "IndexTexts.h"
 #include "MergedObjWriter.h"
@@ -25,36 +26,13 @@ using namespace faceloom;
 
 namespace {
 
-std::string streamed(float x, float y, float z) {
-    std::ostringstream line;
-    line << "v " << double(x) << ' ' << double(y) << ' ' << double(z) << '\n';
-    return line.str();
-}
-
 TEST(ObjWriterTest, NumbersAreWrittenAsAStreamWritesThem) {
-    std::vector<float> values = {0.0f,
-                                 -0.0f,
-                                 1.0f,
-                                 2.0f,
-                                 0.5f,
-                                 0.1234567f,
-                                 1e-4f,
-                                 9.99999e-5f,
-                                 1e-5f,
-                                 999999.0f,
-                                 999999.5f,
-                                 1e6f,
-                                 1234567.0f,
-                                 3e38f,
-                                 1e-38f,
-                                 1e-45f,
-                                 -7.25f,
-                                 100000.0f,
-                                 0.000123456f,
-                                 std::numeric_limits<float>::infinity(),
-                                 -std::numeric_limits<float>::infinity(),
-                                 std::numeric_limits<float>::quiet_NaN(),
-                                 -std::numeric_limits<float>::quiet_NaN()};
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    std::vector<float> values = {
+        0.0f,   -0.0f,     1.0f,         2.0f, 0.5f,       0.1234567f, 1e-4f,  9.99999e-5f,
+        1e-5f,  999999.0f, 999999.5f,    1e6f, 1234567.0f, 3e38f,      1e-38f, 1e-45f,
+        -7.25f, 100000.0f, 0.000123456f, inf,  -inf,       nan,        -nan};
     std::mt19937 random(12345);
     for (int i = 0; i < 20000; ++i) {
         // Random bit patterns cover every exponent; finite ones only, NaN is above.
@@ -68,12 +46,13 @@ TEST(ObjWriterTest, NumbersAreWrittenAsAStreamWritesThem) {
             std::ldexp(float(random() % 2000001) / 1e6f - 1.0f, int(random() % 40) - 20));
     }
     RefinedMesh mesh;
-    std::string expected;
+    std::ostringstream expected;
     for (std::size_t i = 0; i + 3 <= values.size(); i += 3) {
         mesh.positions.push_back({values[i], values[i + 1], values[i + 2]});
-        expected += streamed(values[i], values[i + 1], values[i + 2]);
+        expected << "v " << double(values[i]) << ' ' << double(values[i + 1]) << ' '
+                 << double(values[i + 2]) << '\n';
     }
-    EXPECT_EQ(test::objText(mesh), expected);
+    EXPECT_EQ(test::objText(mesh), expected.str());
 }
 
 // The groups follow the facets' first use of each material, not the materials' own
@@ -105,8 +84,7 @@ TEST(ObjWriterTest, IndexTextsNameEveryItemFromOne) {
 // Long blocks are formatted in chunks on two threads: every line still comes once,
 // in order, whatever the number of chunks and however the last one is cut.
 TEST(ObjWriterTest, LongBlocksComeOutInOrder) {
-    for (const std::size_t count : {std::size_t{8192}, std::size_t{8193}, std::size_t{16384},
-                                    std::size_t{5 * 8192 + 17}, std::size_t{6 * 8192}}) {
+    for (const std::size_t count : {8192u, 8193u, 2 * 8192u + 5, 5 * 8192u + 17}) {
         RefinedMesh mesh;
         mesh.positions = {{0, 0, 0}};
         mesh.textured = true;
@@ -124,20 +102,6 @@ TEST(ObjWriterTest, LongBlocksComeOutInOrder) {
         }
         EXPECT_EQ(test::objText(mesh), expected) << count << " lines";
     }
-}
-
-struct Written {
-    test::RunResult result;
-    test::ObjFile obj;
-};
-
-Written refine(const std::string& input, int steps, const std::string& output) {
-    Written w;
-    w.result = test::runTool({std::to_string(steps), input, output});
-    if (test::fileExists(output)) {
-        w.obj = test::parseObj(test::readFile(output));
-    }
-    return w;
 }
 
 TEST(ObjWriterTest, ObjectsAndGroupsAreKeptAroundTheirFacets) {
@@ -176,6 +140,8 @@ TEST(ObjWriterTest, ObjectsAndGroupsAreKeptAroundTheirFacets) {
     }
 }
 
+// The "mtllib" lines come first and name the libraries from where the output is, even
+// one no face uses; beside the input they stay as they were.
 TEST(ObjWriterTest, MaterialLibrariesNameTheirFilesFromTheOutput) {
     test::TempDir dir;
     std::filesystem::create_directories(dir.file("in"));
@@ -184,40 +150,33 @@ TEST(ObjWriterTest, MaterialLibrariesNameTheirFilesFromTheOutput) {
         std::filesystem::copy_file(test::dataFile(std::string("materials/") + name),
                                    dir.file(std::string("in/") + name));
     }
-    const std::string output = dir.file("out/deeper/result.obj");
-    const Written r = refine(dir.file("in/two_materials.obj"), 1, output);
-    EXPECT_EQ(r.result.status, 0) << r.result.err;
-    ASSERT_TRUE(r.obj.wellFormed()) << r.obj.problems.front();
-    EXPECT_EQ(r.obj.mtllib, std::vector<std::string>{"../../in/two_materials.mtl"});
-    EXPECT_TRUE(std::filesystem::exists(dir.file("out/deeper/../../in/two_materials.mtl")));
-
-    // The face without material first, then red (faces 2 and 4), then the other.
-    const std::string blue = "bl\xe9u";
-    ASSERT_EQ(r.obj.facetMaterial.size(), 16u);
-    const std::vector<std::string> expected = {"",    "",    "",    "",    "red", "red",
-                                               "red", "red", "red", "red", "red", "red",
-                                               blue,  blue,  blue,  blue};
-    EXPECT_EQ(r.obj.facetMaterial, expected);
-    const std::string text = test::readFile(output);
-    EXPECT_EQ(text.find("mtllib ../../in/two_materials.mtl\nv "), 0u);
-    EXPECT_NE(text.find("\nusemtl red\nf "), std::string::npos);
-    EXPECT_NE(text.find("\nusemtl " + blue + "\nf "), std::string::npos);
-    EXPECT_TRUE(test::textureContinuityProblems(r.obj).empty());
-
-    // Written next to the input, the library line stays as it was.
-    const Written beside = refine(dir.file("in/two_materials.obj"), 1, dir.file("in/result.obj"));
-    EXPECT_EQ(beside.obj.mtllib, std::vector<std::string>{"two_materials.mtl"});
-
-    // A library that no face uses is still named.
     test::writeFile(
         dir.file("in/library_only.obj"),
         "mtllib two_materials.mtl\n" + test::readFile(test::dataFile("single_quad.obj")));
-    const Written libraryOnly =
-        refine(dir.file("in/library_only.obj"), 1, dir.file("out/library_only.obj"));
-    EXPECT_EQ(libraryOnly.result.status, 0);
-    const std::string written = test::readFile(dir.file("out/library_only.obj"));
-    EXPECT_EQ(written.find("mtllib ../in/two_materials.mtl\nv "), 0u);
-    EXPECT_EQ(written.find("usemtl"), std::string::npos);
+    const std::vector<std::array<std::string, 3>> cases = {
+        {"in/two_materials.obj", "out/deeper/result.obj", "../../in/two_materials.mtl"},
+        {"in/two_materials.obj", "in/result.obj", "two_materials.mtl"},
+        {"in/library_only.obj", "out/library_only.obj", "../in/two_materials.mtl"},
+    };
+    for (const auto& [input, output, library] : cases) {
+        const test::RunResult r = test::runTool({"1", dir.file(input), dir.file(output)});
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string text = test::readFile(dir.file(output));
+        EXPECT_EQ(text.rfind("mtllib " + library + "\nv ", 0), 0u) << output;
+        EXPECT_EQ(test::parseObj(text).mtllib, std::vector<std::string>{library});
+        EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(dir.file(output)).parent_path() /
+                                            library));
+    }
+    EXPECT_EQ(test::readFile(dir.file("out/library_only.obj")).find("usemtl"), std::string::npos);
+
+    // The face without material first, then red (faces 2 and 4), then the other.
+    const test::ObjFile obj = test::parseObj(test::readFile(dir.file("out/deeper/result.obj")));
+    ASSERT_TRUE(obj.wellFormed()) << obj.problems.front();
+    const std::string blue = "bl\xe9u";
+    EXPECT_EQ(obj.facetMaterial,
+              (std::vector<std::string>{"", "", "", "", "red", "red", "red", "red", "red", "red",
+                                        "red", "red", blue, blue, blue, blue}));
+    EXPECT_TRUE(test::textureContinuityProblems(obj).empty());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The run: the texture refined beside the positions gives the very run that refines
-// them one after the other, the last levels computed the very run that builds them; a failure on either thread ends the run with no file left
-// behind; long refinements show where they stand on a terminal.
+// them one after the other, the last levels computed the very run that builds them; a
+// failure on either thread ends the run with no file left behind; long refinements show
+// where they stand on a terminal.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
@@ -26,16 +28,6 @@ using namespace faceloom;
 
 namespace {
 
-RunOptions options(int steps, const SmoothingOptions& smoothing, SurfaceOverlap overlap,
-                   LevelPath path = LevelPath::kLastComputed) {
-    RunOptions run;
-    run.steps = steps;
-    run.smoothing = smoothing;
-    run.overlap = overlap;
-    run.path = path;
-    return run;
-}
-
 // Everything a run reports and writes, its times masked.
 struct RunRecord {
     std::string out, err, file;
@@ -48,7 +40,7 @@ RunRecord record(const ObjMesh& mesh, const SmoothingOptions& smoothing, Surface
     test::RecordedDiagnostics diagnostics;
     RunRecord r;
     r.ok = runSubdivision(mesh, dir.file("out.obj").c_str(),
-                          options(2, smoothing, overlap, path), diagnostics);
+                          RunOptions{2, smoothing, overlap, path, {}}, diagnostics);
     r.out = test::maskTimes(diagnostics.out);
     r.err = diagnostics.err;
     r.file = test::fileExists(dir.file("out.obj")) ? test::readFile(dir.file("out.obj")) : "";
@@ -61,9 +53,11 @@ TEST(RunTest, EveryWayOfRefiningGivesTheSameRun) {
     // error), and a mesh that doesn't build at all.
     for (const std::string& input :
          {test::cubeFile(), test::dataFile("unused_position.obj"),
-          test::dataFile("cube_one_face_turned.obj"), test::dataFile("two_cubes_sharing_a_vertex.obj"),
-          test::dataFile("faces_without_texture_indices.obj"), test::dataFile("index_out_of_range.obj"),
-          test::dataFile("cube_without_texture.obj"), test::dataFile("materials/two_materials.obj")}) {
+          test::dataFile("cube_one_face_turned.obj"),
+          test::dataFile("two_cubes_sharing_a_vertex.obj"),
+          test::dataFile("faces_without_texture_indices.obj"),
+          test::dataFile("index_out_of_range.obj"), test::dataFile("cube_without_texture.obj"),
+          test::dataFile("materials/two_materials.obj")}) {
         const ObjMesh mesh = test::loadMesh(input);
         for (const SmoothingOptions& smoothing :
              {SmoothingOptions{}, SmoothingOptions{UvSmooth::kKeepCornersJunctionsConcave,
@@ -102,8 +96,10 @@ TEST(RunTest, FailureOnEitherThreadEndsTheRunWithNoFile) {
     for (const int nth : {1, 2}) {
         test::TempDir dir;
         FailingAtFinish diagnostics(nth);
-        EXPECT_FALSE(runSubdivision(mesh, dir.file("out.obj").c_str(),
-                                    options(3, {}, SurfaceOverlap::kBothAtOnce), diagnostics));
+        EXPECT_FALSE(runSubdivision(
+            mesh, dir.file("out.obj").c_str(),
+            RunOptions{3, {}, SurfaceOverlap::kBothAtOnce, LevelPath::kLastComputed, {}},
+            diagnostics));
         EXPECT_EQ(diagnostics.err, "failed at finish\n");
         EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << nth;
     }
@@ -148,15 +144,10 @@ std::string runOnTerminal(const std::vector<std::string>& args) {
     }
     std::string shown;
     char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(terminal, buffer, sizeof buffer);
-        if (n > 0) {
-            shown.append(buffer, static_cast<std::size_t>(n));
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            break;  // EIO once the child has closed its side
-        }
+    // Read until EIO, once the child has closed its side.
+    for (ssize_t n;
+         (n = ::read(terminal, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);) {
+        shown.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
     }
     ::close(terminal);
     int status = 0;
@@ -167,8 +158,7 @@ std::string runOnTerminal(const std::vector<std::string>& args) {
 
 TEST(RunTest, StepsShowOnATerminalAndAreTakenAway) {
     test::TempDir dir;
-    const std::string shown =
-        runOnTerminal({"3", test::cubeFile(), dir.file("out.obj")});
+    const std::string shown = runOnTerminal({"3", test::cubeFile(), dir.file("out.obj")});
     EXPECT_NE(shown.find("\rRefining positions  step 1/3  6 facets\033[K"), std::string::npos)
         << shown;
     EXPECT_NE(shown.find("\rRefining positions  step 3/3  96 facets\033[K"), std::string::npos)

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -113,9 +114,11 @@ RunResult runProgram(const std::vector<std::string>& argv, bool oneStream) {
         throw std::runtime_error("cannot start " + argv[0]);
     }
     int wstatus = 0;
-    while (::waitpid(pid, &wstatus, 0) < 0) {
+    rusage usage{};
+    while (::wait4(pid, &wstatus, 0, &usage) < 0) {
     }
     RunResult result;
+    result.peakResident = static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
     result.out = readFile(outPath);
     result.err = oneStream ? "" : readFile(errPath);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,7 @@ struct RunResult {
     int status = -1;  // exit status, or 128 + signal number when killed by a signal
     std::string out;
     std::string err;
+    std::uint64_t peakResident = 0;  // bytes: the most the process held, as wait4 says
 };
 
 // Runs a program (argv[0] is looked up in PATH when it has no '/') with standard
