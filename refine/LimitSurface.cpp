@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <utility>
 
+#include "ForkJoin.h"
 #include "LimitStencils.h"
 
 namespace faceloom {
@@ -38,19 +39,29 @@ public:
                                                           mesh.number_of_faces();
     }
 
-    // Calls visit(ring, rule) for every refined vertex, in index order.
+    // Calls visit(index, ring, rule) for the refined vertices numbered `from` to `to`
+    // (the old vertices', then the edges', then the faces' points: see numbers()).
     template <class Visit>
-    void forEach(Visit visit) {
+    void forRange(std::size_t from, std::size_t to, Visit visit) const {
         Ring ring;
-        for (const SurfaceMesh::Vertex_index v : mesh_.vertices()) {
-            visit(ring, oldVertex(v, ring));
+        for (std::size_t i = from; i < to; ++i) {
+            if (i < vertices_) {
+                visit(i, ring, oldVertex(SurfaceMesh::Vertex_index(i), ring));
+            } else if (i < vertices_ + edges_) {
+                visit(i, ring, edgePoint(SurfaceMesh::Edge_index(i - vertices_), ring));
+            } else {
+                visit(i, ring, facePoint(SurfaceMesh::Face_index(i - vertices_ - edges_), ring));
+            }
         }
-        for (const SurfaceMesh::Edge_index e : mesh_.edges()) {
-            visit(ring, edgePoint(e, ring));
-        }
-        for (const SurfaceMesh::Face_index f : mesh_.faces()) {
-            visit(ring, facePoint(f, ring));
-        }
+    }
+
+    // forRange over all refined vertices, in two halves on two threads: every vertex's
+    // ring and result are its own, so the halves share nothing but what they read.
+    template <class Visit>
+    void forAll(std::size_t count, Visit visit) const {
+        const std::size_t half = count / 2;
+        forkJoinIf(count >= kTwoThreadsFrom, [&] { forRange(half, count, visit); },
+                   [&] { forRange(0, half, visit); });
     }
 
 private:
@@ -101,6 +112,8 @@ private:
     const FilledLater<Point>& refined_;
     std::size_t vertices_;
     std::size_t edges_;
+    // Below this, starting a thread costs more than the walk.
+    static constexpr std::size_t kTwoThreadsFrom = 1 << 16;
 };
 
 // Around v its outgoing halfedges h, in the facets' winding order (each next one is
@@ -196,19 +209,18 @@ bool takePositionLimits(const SurfaceMesh& previous, const RefinementRules& rule
     if (!RingWalk<Point3f>::numbers(previous, positions.size())) {
         return false;
     }
-    // Filled in index order, as the walk visits the refined vertices.
-    FilledLater<Point3f> limits;
-    limits.reserve(options.limitSurface ? positions.size() : 0);
+    const std::size_t count = positions.size();
+    FilledLater<Point3f> limits(options.limitSurface ? count : 0);
     normals.clear();
-    normals.reserve(options.normals ? positions.size() : 0);
-    LimitStencils stencils;
+    normals.resize(options.normals ? count : 0);
     RingWalk<Point3f>(previous, rules, positions)
-        .forEach([&](const Ring& ring, VertexRule rule) {
+        .forAll(count, [&, stencils = LimitStencils()](std::size_t i, const Ring& ring,
+                                                       VertexRule rule) mutable {
             if (options.limitSurface) {
-                limits.push_back(toFloat3(stencils.limitPoint(ring, rule)));
+                limits[i] = toFloat3(stencils.limitPoint(ring, rule));
             }
             if (options.normals) {
-                normals.push_back(toFloat3(stencils.limitNormal(ring, rule)));
+                normals[i] = toFloat3(stencils.limitNormal(ring, rule));
             }
         });
     if (options.limitSurface) {
@@ -222,13 +234,12 @@ bool takeTextureLimits(const SurfaceMesh& previous, const RefinementRules& rules
     if (!RingWalk<Point2f>::numbers(previous, uvs.size())) {
         return false;
     }
-    FilledLater<Point2f> limits;
-    limits.reserve(uvs.size());
-    LimitStencils stencils;
+    FilledLater<Point2f> limits(uvs.size());
     RingWalk<Point2f>(previous, rules, uvs)
-        .forEach([&](const Ring& ring, VertexRule rule) {
+        .forAll(uvs.size(), [&, stencils = LimitStencils()](std::size_t i, const Ring& ring,
+                                                            VertexRule rule) {
             const Vector3 p = stencils.limitPoint(ring, rule);
-            limits.push_back({static_cast<float>(p.x), static_cast<float>(p.y)});
+            limits[i] = {static_cast<float>(p.x), static_cast<float>(p.y)};
         });
     uvs = std::move(limits);
     return true;
