@@ -346,9 +346,12 @@ TEST(GltfFormatTest, TheDocumentIsCarriedThroughAroundTheRefinedPrimitives) {
                         "\"Painted\" primitive 0 has COLOR_0 and morph targets, which OBJ "
                         "can't hold: left out\n");
     EXPECT_EQ(test::parseObj(test::readFile(dir.file("out.obj"))).f.size(), 36u + 3u);
+}
 
-    // Nor is a primitive without POSITION refined (assimp refuses such a file, so it is
-    // only read back here).
+// A primitive without POSITION has no surface to refine: it is kept as it was, and
+// that is said. (assimp refuses such a file, so it is only read back here.)
+TEST(GltfFormatTest, APrimitiveWithoutPositionsIsKeptAsItWas) {
+    test::TempDir dir;
     test::GltfBuilder bare = sceneDocument();
     const std::vector<float> up = {0, 0, 1, 0, 0, 1, 0, 0, 1};
     bare.doc["meshes"][1]["primitives"].push_back(
