@@ -150,7 +150,7 @@ TEST(RefinementTest, RejectedMeshIsReportedWhereItsPhaseMetIt) {
     EXPECT_FALSE(run.written);
     // Sent to one log, the progress lines keep their place among the error lines: the
     // refusal comes after the phase that met it began, and before it ended.
-    const test::RunResult log = test::runToolOneStream({"1", input, dir.file("o.obj")});
+    const test::RunResult log = test::runTool({"1", input, dir.file("o.obj")}, true);
     EXPECT_EQ(log.out.rfind("Begin To Build Polyhedron Mesh\n \nCGAL::", 0), 0u) << log.out;
     EXPECT_NE(log.out.find("out-of-range [0,2].\nFinished In ["), std::string::npos) << log.out;
 }

@@ -67,7 +67,8 @@ ObjFile parseObj(const std::string& text, bool someUntextured) {
                 if (c.t != 0 && c.t > static_cast<long>(obj.vt.size())) {
                     obj.problems.push_back("texture index out of range in: " + line);
                 }
-                if (!obj.vn.empty() && (c.n < 1 || c.n > static_cast<long>(obj.vn.size()))) {
+                if ((!obj.vn.empty() || c.n != 0) &&
+                    (c.n < 1 || c.n > static_cast<long>(obj.vn.size()))) {
                     obj.problems.push_back("normal index missing or out of range in: " + line);
                 }
                 facet.push_back(c);
