@@ -55,8 +55,8 @@ TEST(CommandLineTest, UsageHelpOrVersionInsteadOfAnyWork) {
     EXPECT_EQ(late.err.rfind("ERROR : Can't Find [--version]", 0), 0u) << late.err;
 }
 
-// The help names every value of the modes and which is the default, the exit statuses,
-// --version and an example.
+// The help names every option, every value of the modes and which is the default, the
+// exit statuses and an example.
 TEST(CommandLineTest, HelpNamesEveryOptionValueAndExitStatus) {
     const std::string help = test::runTool({"--help"}).out;
     const std::vector<std::pair<std::string, std::vector<std::string>>> options = {
@@ -64,6 +64,7 @@ TEST(CommandLineTest, HelpNamesEveryOptionValueAndExitStatus) {
          {"none", "keep-corners", "keep-corners-junctions", "keep-corners-junctions-concave",
           "keep-boundaries", "all"}},
         {"  --boundary-smooth=MODE", {"all", "keep-corners"}},
+        {"  --scheme=TYPE", {"catmull-clark", "simple"}},
     };
     for (const auto& [option, values] : options) {
         const std::string text = section(help, option, "  --");
@@ -75,7 +76,10 @@ TEST(CommandLineTest, HelpNamesEveryOptionValueAndExitStatus) {
     for (const char* status : {"\n  0 ", "\n  1 ", "\n  255 "}) {
         EXPECT_NE(section(help, "Exit status", "Example").find(status), std::string::npos);
     }
-    EXPECT_NE(section(help, "Options", "Exit status").find("\n  --version "), std::string::npos);
+    const std::string listed = section(help, "Options", "Exit status");
+    for (const char* option : {"\n  --version ", "\n  --limit-surface ", "\n  --normals "}) {
+        EXPECT_NE(listed.find(option), std::string::npos) << option;
+    }
     EXPECT_NE(help.find("\n  Faceloom ", help.find("\nExample")), std::string::npos);
     EXPECT_EQ(help.back(), '\n');
 }
@@ -141,6 +145,19 @@ TEST(CommandLineTest, UnknownOptionsAndModesAreRefusedBeforeAnyWork) {
          "Unknown value [ALL] for [--uv-smooth]: use one of " + uvModes},
         // A mode option last, with its value missing.
         {{"2", cube, out, "--uv-smooth"}, "Option [--uv-smooth] needs a value: one of " + uvModes},
+        {{"--normals=yes", "2", cube, out},
+         "Option [--normals] takes no value, [yes] given: write --normals alone"},
+        {{"--limit-surface=", "2", cube, out},
+         "Option [--limit-surface] takes no value, [] given: write --limit-surface alone"},
+        {{"--scheme=loop", "2", cube, out},
+         "Unknown value [loop] for [--scheme]: use one of catmull-clark, simple"},
+        {{"--scheme=simple", "--scheme", "catmull-clark", "2", cube, out},
+         "Option [--scheme] given twice, as [simple] and [catmull-clark]: give it once"},
+        {{"--uv-smooth=none", "--normals", "--uv-smooth=all", "2", cube, out},
+         "Option [--uv-smooth] given twice, as [none] and [all]: give it once"},
+        {{"--normal", "2", cube, out},
+         "Unknown option [--normal]: the options are --uv-smooth=MODE, --boundary-smooth=MODE, "
+         "--scheme=TYPE, --limit-surface and --normals (see --help)"},
     };
     test::writeFile(out, "kept");
     for (const auto& [args, message] : cases) {
@@ -150,6 +167,10 @@ TEST(CommandLineTest, UnknownOptionsAndModesAreRefusedBeforeAnyWork) {
         EXPECT_EQ(r.err, "ERROR : " + message + "\n");
         EXPECT_EQ(test::readFile(out), "kept");
     }
+    // The same value twice, and switches twice, are one request.
+    const test::RunResult twice = test::runTool(
+        {"--scheme=simple", "--scheme=simple", "--normals", "--normals", "1", cube, out});
+    EXPECT_EQ(twice.status, 0) << twice.err;
 }
 
 }  // namespace

@@ -65,13 +65,11 @@ void expectTextureOverPositions(const ObjMesh& mesh, int steps) {
     }
 }
 
+// On a grid across a seam, and where the texture coordinates are listed in another
+// order than the positions, so that the two surfaces' vertices and corner cycles start
+// differently: the pairing follows the face corners, not where CGAL starts a cycle.
 TEST(FacetPairingTest, PairsByDescentAcrossASeam) {
     expectTextureOverPositions(test::loadMesh(test::dataFile("grid_with_seam.obj")), 2);
-}
-
-TEST(FacetPairingTest, FollowsTheFaceCornersNotWhereCgalStartsACycle) {
-    // The texture coordinates are listed in another order than the positions, so the
-    // two surfaces' vertices and corner cycles start differently.
     expectTextureOverPositions(parseObj("v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\nv 2 1 0\n"
                                         "vt 1 0\nvt 1 1\nvt 0 1\nvt 0 0\nvt 2 1\nvt 2 0\n"
                                         "f 1/4 2/1 3/2 4/3\nf 5/6 6/5 3/2 2/1\n"),

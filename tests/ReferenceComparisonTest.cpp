@@ -1,6 +1,6 @@
-// The facet-by-facet comparison with a reference refinement: it must see through
-// everything two correct refinements may differ in (facet order, vertex order, the
-// corner a facet starts at) and nothing else.
+// The facet-by-facet comparison with a reference refinement, which the smoothing tests
+// rest on: it must see through everything two correct refinements may differ in (facet
+// order, vertex order, the corner a facet starts at) and nothing else.
 
 #include <gtest/gtest.h>
 
@@ -12,102 +12,77 @@
 namespace {
 
 // Two unit quads side by side, x from 0 to 2, uv = (x / 2, y).
-const char* const kTwoQuads =
-    "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 0 1 0\nv 1 1 0\nv 2 1 0\n"
-    "vt 0 0\nvt 0.5 0\nvt 1 0\nvt 0 1\nvt 0.5 1\nvt 1 1\n"
-    "f 1/1 2/2 5/5 4/4\nf 2/2 3/3 6/6 5/5\n";
+const std::string kQuads = "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 0 1 0\nv 1 1 0\nv 2 1 0\n";
+const std::string kUvs = "vt 0 0\nvt 0.5 0\nvt 1 0\nvt 0 1\nvt 0.5 1\nvt 1 1\n";
+const std::string kTwoQuads = kQuads + kUvs + "f 1/1 2/2 5/5 4/4\nf 2/2 3/3 6/6 5/5\n";
 
 TEST(ReferenceComparison, SeesThroughFacetVertexAndCornerOrder) {
-    // Same quads: facets swapped, vertex lists reversed, the first facet starting at
-    // another corner.
-    const char* const shuffled =
+    // Facets swapped, vertex lists reversed, the first facet starting at another corner.
+    const test::ReferenceComparison c = test::compareWithReference(
         "v 2 1 0\nv 1 1 0\nv 0 1 0\nv 2 0 0\nv 1 0 0\nv 0 0 0\n"
         "vt 1 1\nvt 0.5 1\nvt 0 1\nvt 1 0\nvt 0.5 0\nvt 0 0\n"
-        "f 4/4 1/1 2/2 5/5\nf 6/6 5/5 2/2 3/3\n";
-    const test::ReferenceComparison c = test::compareWithReference(shuffled, kTwoQuads);
-    EXPECT_TRUE(c.problems.empty()) << c.summary();
-    EXPECT_EQ(c.facets, 2u);
-    EXPECT_EQ(c.referenceFacets, 2u);
-    EXPECT_EQ(c.unmatched, 0u);
-    EXPECT_EQ(c.positionDeviation, 0.0);
-    EXPECT_EQ(c.uvDeviation, 0.0);
+        "f 4/4 1/1 2/2 5/5\nf 6/6 5/5 2/2 3/3\n",
+        kTwoQuads);
+    EXPECT_TRUE(c.problems.empty() && c.facets == 2 && c.referenceFacets == 2) << c.summary();
+    EXPECT_EQ(c.unmatched + c.positionDeviation + c.uvDeviation, 0.0) << c.summary();
+    // Front and back of a card at one place, told apart by their texture.
+    const std::string card = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+    const std::string front = "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n";
+    const std::string back = "vt 2 0\nvt 3 0\nvt 3 1\nvt 2 1\n";
+    const std::string faces = "f 1/1 2/2 3/3 4/4\nf 1/5 2/6 3/7 4/8\n";
+    const test::ReferenceComparison cards =
+        test::compareWithReference(card + back + front + faces, card + front + back + faces);
+    EXPECT_EQ(cards.unmatched + cards.uvDeviation, 0.0) << cards.summary();
 }
 
-TEST(ReferenceComparison, PairsCoincidingFacetsByTheirTexture) {
-    // Two facets at the same place (front and back of a card) with different
-    // texture coordinates, listed in opposite orders: each must find its own.
-    const char* const reference =
-        "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
-        "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvt 2 0\nvt 3 0\nvt 3 1\nvt 2 1\n"
-        "f 1/1 2/2 3/3 4/4\nf 1/5 2/6 3/7 4/8\n";
-    const char* const ours =
-        "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n"
-        "vt 2 0\nvt 3 0\nvt 3 1\nvt 2 1\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\n"
-        "f 1/1 2/2 3/3 4/4\nf 1/5 2/6 3/7 4/8\n";
-    const test::ReferenceComparison c = test::compareWithReference(ours, reference);
-    EXPECT_EQ(c.unmatched, 0u) << c.summary();
-    EXPECT_EQ(c.uvDeviation, 0.0) << c.summary();
-}
-
-TEST(ReferenceComparison, MeasuresDeviationsAgainstTheBoundingBox) {
-    // One corner moved by 1e-4 in x and its uv by 1e-3 in u: the box diagonals
-    // are sqrt(5) (positions) and sqrt(2) (uvs).
-    const char* const moved =
+// Each difference shows where it should: a moved corner as a deviation over the box
+// diagonal (sqrt 5 for positions, sqrt 2 for uvs), a facet turned inside out or missing
+// as unmatched on both sides, texture or normals on one side only as a problem.
+TEST(ReferenceComparison, MeasuresEveryDifference) {
+    const test::ReferenceComparison moved = test::compareWithReference(
         "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 0 1 0\nv 1.0001 1 0\nv 2 1 0\n"
         "vt 0 0\nvt 0.5 0\nvt 1 0\nvt 0 1\nvt 0.501 1\nvt 1 1\n"
-        "f 1/1 2/2 5/5 4/4\nf 2/2 3/3 6/6 5/5\n";
-    const test::ReferenceComparison c = test::compareWithReference(moved, kTwoQuads);
-    EXPECT_EQ(c.unmatched, 0u) << c.summary();
-    EXPECT_NEAR(c.positionDeviation, 1e-4 / std::sqrt(5.0), 1e-9);
-    EXPECT_NEAR(c.uvDeviation, 1e-3 / std::sqrt(2.0), 1e-9);
-}
+        "f 1/1 2/2 5/5 4/4\nf 2/2 3/3 6/6 5/5\n",
+        kTwoQuads);
+    EXPECT_EQ(moved.unmatched, 0u) << moved.summary();
+    EXPECT_NEAR(moved.positionDeviation, 1e-4 / std::sqrt(5.0), 1e-9);
+    EXPECT_NEAR(moved.uvDeviation, 1e-3 / std::sqrt(2.0), 1e-9);
 
-TEST(ReferenceComparison, CountsFacetsWithoutPartnerOnBothSides) {
-    // The second quad turned inside out (its corners in the other cyclic order)
-    // and a third quad the reference lacks.
-    const char* const ours =
-        "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 0 1 0\nv 1 1 0\nv 2 1 0\nv 3 0 0\nv 3 1 0\n"
-        "vt 0 0\nvt 0.5 0\nvt 1 0\nvt 0 1\nvt 0.5 1\nvt 1 1\n"
-        "f 1/1 2/2 5/5 4/4\nf 2/2 5/5 6/6 3/3\nf 3/3 7/3 8/6 6/6\n";
-    const test::ReferenceComparison c = test::compareWithReference(ours, kTwoQuads);
-    EXPECT_EQ(c.facets, 3u);
-    EXPECT_EQ(c.unmatched, 3u) << c.summary();
-}
+    const test::ReferenceComparison turned = test::compareWithReference(
+        kQuads + "v 3 0 0\nv 3 1 0\n" + kUvs +
+            "f 1/1 2/2 5/5 4/4\nf 2/2 5/5 6/6 3/3\nf 3/3 7/3 8/6 6/6\n",
+        kTwoQuads);
+    EXPECT_EQ(turned.facets, 3u);
+    EXPECT_EQ(turned.unmatched, 3u) << turned.summary();
 
-TEST(ReferenceComparison, ReportsTextureOnOneSideOnly) {
-    const char* const plain =
-        "v 0 0 0\nv 1 0 0\nv 2 0 0\nv 0 1 0\nv 1 1 0\nv 2 1 0\n"
-        "f 1 2 5 4\nf 2 3 6 5\n";
+    const std::string plain = kQuads + "f 1 2 5 4\nf 2 3 6 5\n";
     EXPECT_FALSE(test::compareWithReference(plain, kTwoQuads).problems.empty());
     EXPECT_TRUE(test::compareWithReference(plain, plain).problems.empty());
-}
 
-// Normals are compared by the angle between paired corners' normals; a corner without
-// a direction (a zero normal) against one with a direction is a half turn off.
-TEST(ReferenceComparison, MeasuresNormalsByAngle) {
+    // Normals by the angle between paired corners'; none against one is a half turn.
     const std::string quad = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
-    const std::string faces = "f 1//1 2//1 3//1 4//2\n";
-    const std::string reference = quad + "vn 0 0 1\nvn 0 0 1\n" + faces;
-    const std::string tilted = quad + "vn 0 0 1\nvn 0 0.001 1\n" + faces;
-    const test::ReferenceComparison c = test::compareWithReference(tilted, reference);
-    EXPECT_TRUE(c.problems.empty()) << c.summary();
-    EXPECT_NEAR(c.normalDeviation, std::atan(0.001), 1e-12);
-    const std::string none = quad + "vn 0 0 1\nvn 0 0 0\n" + faces;
-    EXPECT_NEAR(test::compareWithReference(none, reference).normalDeviation, std::acos(-1.0),
-                1e-12);
-    const std::string plain = quad + "f 1 2 3 4\n";
-    EXPECT_FALSE(test::compareWithReference(plain, reference).problems.empty());
+    const std::string normalFaces = "f 1//1 2//1 3//1 4//2\n";
+    const std::string up = quad + "vn 0 0 1\nvn 0 0 1\n" + normalFaces;
+    const test::ReferenceComparison tilted =
+        test::compareWithReference(quad + "vn 0 0 1\nvn 0 0.001 1\n" + normalFaces, up);
+    EXPECT_TRUE(tilted.problems.empty()) << tilted.summary();
+    EXPECT_NEAR(tilted.normalDeviation, std::atan(0.001), 1e-12);
+    EXPECT_NEAR(test::compareWithReference(quad + "vn 0 0 1\nvn 0 0 0\n" + normalFaces, up)
+                    .normalDeviation,
+                std::acos(-1.0), 1e-12);
+    EXPECT_FALSE(test::compareWithReference(quad + "f 1 2 3 4\n", up).problems.empty());
 }
 
 // Six significant digits, as the tool writes numbers, round 1.23457 from anything
 // within 5e-6 of it: only what lies beyond counts.
 TEST(ReferenceComparison, TakesSixDigitNumbersBeyondTheirRounding) {
-    const std::string reference = "v 0 0 0\nv 1.2345749 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n";
-    const std::string rounded = "v 0 0 0\nv 1.23457 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n";
+    const std::string rest = " 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n";
+    const std::string reference = "v 0 0 0\nv 1.2345749" + rest;
+    const std::string rounded = "v 0 0 0\nv 1.23457" + rest;
     EXPECT_GT(test::compareWithReference(rounded, reference).positionDeviation, 1e-7);
     EXPECT_EQ(test::compareWithReference(rounded, reference, true).positionDeviation, 0.0);
-    const std::string off = "v 0 0 0\nv 1.23459 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3 4\n";
-    EXPECT_NEAR(test::compareWithReference(off, reference, true).positionDeviation,
+    EXPECT_NEAR(test::compareWithReference("v 0 0 0\nv 1.23459" + rest, reference, true)
+                    .positionDeviation,
                 (1.23459 - 1.2345749 - 5e-6) / std::sqrt(1.2345749 * 1.2345749 + 1), 1e-9);
 }
 

@@ -25,10 +25,6 @@ struct Case {
     std::size_t facets;                 // after one step
 };
 
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.file;
-}
-
 std::string cut(const char* kept, const char* dropped) {
     return std::string("Cut 1 faces of [path] where they pass through a vertex twice into ") +
            kept + " faces, dropping " + dropped + " pieces of fewer than 3 corners or repeated";

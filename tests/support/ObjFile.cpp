@@ -8,29 +8,25 @@ namespace test {
 
 namespace {
 
+// Reads an index, which starts at 1.
 bool readIndex(const std::string& text, long& value) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
     value = std::stol(text);
-    return true;
+    return value >= 1;
 }
 
-// Reads a corner "p", "p/t", "p/t/n" or "p//n"; false when it has none of these
-// forms. Indices start at 1.
+// Reads a corner "p", "p/t", "p/t/n" or "p//n"; false when it has none of these forms.
 bool readCorner(const std::string& token, ObjFile::Corner& c) {
     const auto first = token.find('/');
     const auto second = first == std::string::npos ? first : token.find('/', first + 1);
-    bool ok = readIndex(token.substr(0, first), c.p) && c.p >= 1;
+    bool ok = readIndex(token.substr(0, first), c.p);
     if (first != std::string::npos) {
         const std::string texture = token.substr(first + 1, second - first - 1);
-        ok = ok && ((second != std::string::npos && texture.empty()) ||
-                    (readIndex(texture, c.t) && c.t >= 1));
+        ok = ok && ((second != std::string::npos && texture.empty()) || readIndex(texture, c.t));
     }
-    if (second != std::string::npos) {
-        ok = ok && readIndex(token.substr(second + 1), c.n) && c.n >= 1;
-    }
-    return ok;
+    return ok && (second == std::string::npos || readIndex(token.substr(second + 1), c.n));
 }
 
 }  // namespace
@@ -43,24 +39,20 @@ ObjFile parseObj(const std::string& text, bool someUntextured) {
         std::istringstream words(line);
         std::string key;
         words >> key;
-        if (key == "v") {
-            std::array<double, 3> p{};
-            if (!(words >> p[0] >> p[1] >> p[2])) {
-                obj.problems.push_back("bad v line: " + line);
+        if (key == "v" || key == "vn" || key == "vt") {
+            std::array<double, 3> x{};
+            bool read = true;
+            for (std::size_t i = 0; i < (key == "vt" ? 2u : 3u); ++i) {
+                read = read && static_cast<bool>(words >> x[i]);
             }
-            obj.v.push_back(p);
-        } else if (key == "vn") {
-            std::array<double, 3> n{};
-            if (!(words >> n[0] >> n[1] >> n[2])) {
-                obj.problems.push_back("bad vn line: " + line);
+            if (!read) {
+                obj.problems.push_back("bad " + key + " line: " + line);
             }
-            obj.vn.push_back(n);
-        } else if (key == "vt") {
-            std::array<double, 2> t{};
-            if (!(words >> t[0] >> t[1])) {
-                obj.problems.push_back("bad vt line: " + line);
+            if (key == "vt") {
+                obj.vt.push_back({x[0], x[1]});
+            } else {
+                (key == "v" ? obj.v : obj.vn).push_back(x);
             }
-            obj.vt.push_back(t);
         } else if (key == "f") {
             std::vector<ObjFile::Corner> facet;
             for (std::string token; words >> token;) {
@@ -75,7 +67,8 @@ ObjFile parseObj(const std::string& text, bool someUntextured) {
                 if (c.t != 0 && c.t > static_cast<long>(obj.vt.size())) {
                     obj.problems.push_back("texture index out of range in: " + line);
                 }
-                if (!obj.vn.empty() && (c.n < 1 || c.n > static_cast<long>(obj.vn.size()))) {
+                if ((!obj.vn.empty() || c.n != 0) &&
+                    (c.n < 1 || c.n > static_cast<long>(obj.vn.size()))) {
                     obj.problems.push_back("normal index missing or out of range in: " + line);
                 }
                 facet.push_back(c);

@@ -7,7 +7,10 @@
 #include <map>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "support/ObjFile.h"
+#include "support/TestSupport.h"
 
 namespace test {
 
@@ -32,44 +35,24 @@ Facets readFacets(const std::string& text, const std::string& name,
     for (const std::string& problem : obj.problems) {
         problems.push_back(name + ": " + problem);
     }
-    Facets result;
-    result.textured = !obj.vt.empty();
-    result.withNormals = !obj.vn.empty();
+    Facets result{{}, !obj.vt.empty(), !obj.vn.empty()};
+    if (!obj.wellFormed()) {
+        return result;  // indices may be out of range
+    }
     for (const auto& f : obj.f) {
-        if (f.size() != 4) {
-            continue;  // already a problem
-        }
         Facet facet;
-        bool inRange = true;
         for (int i = 0; i < 4; ++i) {
-            const long p = f[i].p, t = f[i].t, n = f[i].n;
-            inRange = inRange && p >= 1 && p <= static_cast<long>(obj.v.size()) && t >= 0 &&
-                      t <= static_cast<long>(obj.vt.size()) && n >= 0 &&
-                      n <= static_cast<long>(obj.vn.size());
-            if (inRange) {
-                facet[i].p = obj.v[p - 1];
-                if (t > 0) {
-                    facet[i].uv = obj.vt[t - 1];
-                }
-                if (n > 0) {
-                    facet[i].n = obj.vn[n - 1];
-                }
+            facet[i].p = obj.v[f[i].p - 1];
+            if (f[i].t > 0) {
+                facet[i].uv = obj.vt[f[i].t - 1];
+            }
+            if (f[i].n > 0) {
+                facet[i].n = obj.vn[f[i].n - 1];
             }
         }
-        if (inRange) {
-            result.facets.push_back(facet);
-        }
+        result.facets.push_back(facet);
     }
     return result;
-}
-
-template <std::size_t N>
-double distance(const std::array<double, N>& a, const std::array<double, N>& b) {
-    double sum = 0.0;
-    for (std::size_t i = 0; i < N; ++i) {
-        sum += (a[i] - b[i]) * (a[i] - b[i]);
-    }
-    return std::sqrt(sum);
 }
 
 // Half a unit in the sixth significant digit of x: how far x may lie from the value
@@ -78,11 +61,11 @@ double sixDigitRounding(double x) {
     return x == 0.0 ? 0.0 : 0.5 * std::pow(10.0, std::floor(std::log10(std::abs(x))) - 5.0);
 }
 
-// The distance between a (rounded to six digits when `sixDigits`) and b, each
-// coordinate's difference less a's rounding.
+// The distance between a and b; with `sixDigits`, a was rounded to six digits and each
+// coordinate's difference is taken less that rounding.
 template <std::size_t N>
-double distanceBeyondRounding(const std::array<double, N>& a, const std::array<double, N>& b,
-                              bool sixDigits) {
+double distance(const std::array<double, N>& a, const std::array<double, N>& b,
+                bool sixDigits = false) {
     double sum = 0.0;
     for (std::size_t i = 0; i < N; ++i) {
         const double d =
@@ -139,28 +122,25 @@ Cell cellOf(const Facet& facet, double cellSize) {
 
 struct Pairing {
     double position = std::numeric_limits<double>::max();
-    double uv = std::numeric_limits<double>::max();
+    double uv = 0.0;
     double normal = 0.0;
+    double score = std::numeric_limits<double>::max();  // both deviations over their scales
 };
 
 // The deviations of the best cyclic alignment of two facets' corners.
 Pairing align(const Facet& a, const Facet& b, double positionScale, double uvScale,
               bool sixDigits) {
     Pairing best;
-    double bestScore = std::numeric_limits<double>::max();
     for (int shift = 0; shift < 4; ++shift) {
-        Pairing p{0.0, 0.0, 0.0};
+        Pairing p{0.0, 0.0, 0.0, 0.0};
         for (int i = 0; i < 4; ++i) {
-            p.position = std::max(p.position,
-                                  distanceBeyondRounding(a[i].p, b[(i + shift) % 4].p, sixDigits));
-            p.uv = std::max(p.uv, distanceBeyondRounding(a[i].uv, b[(i + shift) % 4].uv, sixDigits));
-            p.normal = std::max(p.normal, angle(a[i].n, b[(i + shift) % 4].n));
+            const Corner& c = b[(i + shift) % 4];
+            p.position = std::max(p.position, distance(a[i].p, c.p, sixDigits));
+            p.uv = std::max(p.uv, distance(a[i].uv, c.uv, sixDigits));
+            p.normal = std::max(p.normal, angle(a[i].n, c.n));
         }
-        const double score = p.position / positionScale + p.uv / uvScale;
-        if (score < bestScore) {
-            bestScore = score;
-            best = p;
-        }
+        p.score = p.position / positionScale + p.uv / uvScale;
+        best = p.score < best.score ? p : best;
     }
     return best;
 }
@@ -211,29 +191,16 @@ ReferenceComparison compareWithReference(const std::string& objText,
         const Cell home = cellOf(facet, pairingReach);
         std::size_t bestIndex = reference.facets.size();
         Pairing best;
-        double bestScore = std::numeric_limits<double>::max();
-        for (long long dx = -1; dx <= 1; ++dx) {
-            for (long long dy = -1; dy <= 1; ++dy) {
-                for (long long dz = -1; dz <= 1; ++dz) {
-                    const auto found =
-                        referenceByCell.find({home[0] + dx, home[1] + dy, home[2] + dz});
-                    if (found == referenceByCell.end()) {
-                        continue;
-                    }
-                    for (std::size_t candidate : found->second) {
-                        if (taken[candidate]) {
-                            continue;
-                        }
-                        const Pairing p =
-                            align(facet, reference.facets[candidate], positionScale, uvScale,
-                                  sixDigits);
-                        const double score = p.position / positionScale + p.uv / uvScale;
-                        if (p.position <= pairingReach && score < bestScore) {
-                            bestScore = score;
-                            best = p;
-                            bestIndex = candidate;
-                        }
-                    }
+        static const std::vector<std::size_t> none;
+        for (long long d = 0; d < 27; ++d) {
+            const auto found = referenceByCell.find(
+                {home[0] + d % 3 - 1, home[1] + d / 3 % 3 - 1, home[2] + d / 9 - 1});
+            for (std::size_t candidate : found == referenceByCell.end() ? none : found->second) {
+                const Pairing p = align(facet, reference.facets[candidate], positionScale,
+                                        uvScale, sixDigits);
+                if (!taken[candidate] && p.position <= pairingReach && p.score < best.score) {
+                    best = p;
+                    bestIndex = candidate;
                 }
             }
         }
@@ -252,5 +219,36 @@ ReferenceComparison compareWithReference(const std::string& objText,
     result.unmatched = result.facets + result.referenceFacets - 2 * paired;
     return result;
 }
+
+void expectAgreement(const ReferenceComparison& c, double tolerance) {
+    EXPECT_TRUE(c.problems.empty() && c.unmatched == 0 && c.facets == c.referenceFacets)
+        << c.summary();
+    EXPECT_LE(std::max(c.positionDeviation, c.uvDeviation), tolerance) << c.summary();
+    EXPECT_LE(c.normalDeviation, 1e-4) << c.summary();
+}
+
+#ifdef FACELOOM_OSD_REFERENCE
+ReferenceComparison compareRuns(const std::vector<std::string>& args, const std::string& input,
+                                const std::string& referenceInput, bool sixDigits) {
+    const TempDir dir;
+    std::vector<std::string> ours{toolPath()}, reference{FACELOOM_OSD_REFERENCE};
+    for (auto* argv : {&ours, &reference}) {
+        argv->insert(argv->end(), args.begin(), args.end());
+    }
+    ours.insert(ours.end(), {input, dir.file("ours.obj")});
+    reference.insert(reference.end(),
+                     {referenceInput.empty() ? input : referenceInput, dir.file("reference.obj")});
+    const RunResult run = runProgram(ours), referenceRun = runProgram(reference);
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(referenceRun.status, 0) << referenceRun.err;
+    if (run.status != 0 || referenceRun.status != 0) {
+        ReferenceComparison failed;
+        failed.problems.push_back("a run failed");
+        return failed;
+    }
+    return compareWithReference(readFile(dir.file("ours.obj")),
+                                readFile(dir.file("reference.obj")), sixDigits);
+}
+#endif
 
 }  // namespace test

@@ -38,4 +38,16 @@ ReferenceComparison compareWithReference(const std::string& objText,
                                          const std::string& referenceText,
                                          bool sixDigits = false);
 
+// Expects a comparison without problems, every facet paired, positions and texture
+// within `tolerance` of the bounding boxes and normals within 1e-4 radians.
+void expectAgreement(const ReferenceComparison& c, double tolerance = 1e-5);
+
+#ifdef FACELOOM_OSD_REFERENCE
+// Refines `input` by the tool and `referenceInput` (the input itself when empty) by
+// the reference refinement, both given `args` (options, then the step count) before
+// the input and output, and compares the two files. A run that fails fails the test.
+ReferenceComparison compareRuns(const std::vector<std::string>& args, const std::string& input,
+                                const std::string& referenceInput = "", bool sixDigits = false);
+#endif
+
 }  // namespace test

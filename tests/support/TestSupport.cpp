@@ -125,16 +125,10 @@ RunResult runProgram(const std::vector<std::string>& argv, bool oneStream) {
     return result;
 }
 
-RunResult runTool(const std::vector<std::string>& args) {
+RunResult runTool(const std::vector<std::string>& args, bool oneStream) {
     std::vector<std::string> argv{toolPath()};
     argv.insert(argv.end(), args.begin(), args.end());
-    return runProgram(argv);
-}
-
-RunResult runToolOneStream(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{toolPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return runProgram(argv, true);
+    return runProgram(argv, oneStream);
 }
 
 std::vector<std::string> splitLines(const std::string& text) {

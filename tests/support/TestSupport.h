@@ -57,9 +57,7 @@ struct RunResult {
 // holds them both in the order they reached it.
 RunResult runProgram(const std::vector<std::string>& argv, bool oneStream = false);
 // Runs Faceloom with the given arguments.
-RunResult runTool(const std::vector<std::string>& args);
-// Runs Faceloom with both output streams into one file.
-RunResult runToolOneStream(const std::vector<std::string>& args);
+RunResult runTool(const std::vector<std::string>& args, bool oneStream = false);
 
 // Splits text into lines at '\n' (a last line without one is kept).
 std::vector<std::string> splitLines(const std::string& text);
