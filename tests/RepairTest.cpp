@@ -87,9 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"cubes_sharing_a_vertex_one_face_turned.obj", {turnedAndSplit(1, 1)}, 48},
         Case{"bow_tie.obj", {turnedAndSplit(0, 1)}, 8},
         Case{"triangles_meeting_at_a_point.obj", {turnedAndSplit(0, 2)}, 9},
-        // CGAL links the pillow into a broken surface, which the refinement used to loop
-        // on (found by fuzzing): splitting the vertex where it touches the triangle
-        // repairs it.
+        // CGAL links the pillow into a broken surface, on which the refinement would loop
+        // (a fuzzer's find): splitting the vertex where it touches the triangle repairs it.
         Case{"pillow_touching_a_triangle.obj", {turnedAndSplit(0, 1)}, 9},
         // Each page is a sheet of its own at the spine: the edge is parted, and the
         // vertices split at its ends for that are not counted as split for other reasons.

@@ -155,6 +155,9 @@ TEST(UnmappedPartsAgreeWithReference, ThousandsOfFacesNamingOneCoordinate) {
     const test::TempDir dir;
     test::writeFile(dir.file("grid.obj"), text);
     test::expectAgreement(test::compareRuns({"1"}, dir.file("grid.obj")));
+    // Its 123,201 refined vertices are enough for the limit to be taken on two threads.
+    test::expectAgreement(
+        test::compareRuns({"--limit-surface", "--normals", "1"}, dir.file("grid.obj")));
 }
 
 // Test names: the shape's file name, then the options, each character that can't be

@@ -29,6 +29,20 @@ bool readCorner(const std::string& token, ObjFile::Corner& c) {
     return ok && (second == std::string::npos || readIndex(token.substr(second + 1), c.n));
 }
 
+// Each index of corner `c` names something read before it, and normals are named
+// exactly when the file has them.
+void checkIndices(const ObjFile::Corner& c, const std::string& line, ObjFile& obj) {
+    if (c.p < 1 || c.p > static_cast<long>(obj.v.size())) {
+        obj.problems.push_back("position index out of range in: " + line);
+    }
+    if (c.t != 0 && c.t > static_cast<long>(obj.vt.size())) {
+        obj.problems.push_back("texture index out of range in: " + line);
+    }
+    if ((!obj.vn.empty() || c.n != 0) && (c.n < 1 || c.n > static_cast<long>(obj.vn.size()))) {
+        obj.problems.push_back("normal index missing or out of range in: " + line);
+    }
+}
+
 }  // namespace
 
 ObjFile parseObj(const std::string& text, bool someUntextured) {
@@ -61,16 +75,7 @@ ObjFile parseObj(const std::string& text, bool someUntextured) {
                     obj.problems.push_back("bad corner '" + token + "' in: " + line);
                 }
                 (c.t == 0 ? anyPlain : anyTexture) = true;
-                if (c.p < 1 || c.p > static_cast<long>(obj.v.size())) {
-                    obj.problems.push_back("position index out of range in: " + line);
-                }
-                if (c.t != 0 && c.t > static_cast<long>(obj.vt.size())) {
-                    obj.problems.push_back("texture index out of range in: " + line);
-                }
-                if ((!obj.vn.empty() || c.n != 0) &&
-                    (c.n < 1 || c.n > static_cast<long>(obj.vn.size()))) {
-                    obj.problems.push_back("normal index missing or out of range in: " + line);
-                }
+                checkIndices(c, line, obj);
                 facet.push_back(c);
             }
             if (facet.size() != 4) {

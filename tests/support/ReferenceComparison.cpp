@@ -145,6 +145,19 @@ Pairing align(const Facet& a, const Facet& b, double positionScale, double uvSca
     return best;
 }
 
+// Both files have texture coordinates, or neither; the same for normals.
+void sameChannels(const Facets& ours, const Facets& reference,
+                  std::vector<std::string>& problems) {
+    if (ours.textured != reference.textured) {
+        problems.push_back(ours.textured ? "the reference has no texture coordinates"
+                                         : "the file has no texture coordinates");
+    }
+    if (ours.withNormals != reference.withNormals) {
+        problems.push_back(ours.withNormals ? "the reference has no normals"
+                                            : "the file has no normals");
+    }
+}
+
 }  // namespace
 
 std::string ReferenceComparison::summary() const {
@@ -163,14 +176,7 @@ ReferenceComparison compareWithReference(const std::string& objText,
     ReferenceComparison result;
     const Facets ours = readFacets(objText, "file", result.problems);
     const Facets reference = readFacets(referenceText, "reference", result.problems);
-    if (ours.textured != reference.textured) {
-        result.problems.push_back(ours.textured ? "the reference has no texture coordinates"
-                                                : "the file has no texture coordinates");
-    }
-    if (ours.withNormals != reference.withNormals) {
-        result.problems.push_back(ours.withNormals ? "the reference has no normals"
-                                                   : "the file has no normals");
-    }
+    sameChannels(ours, reference, result.problems);
     result.facets = ours.facets.size();
     result.referenceFacets = reference.facets.size();
 
