@@ -27,13 +27,7 @@ void PositionSide::refine(int steps, const SmoothingOptions& smoothing, LevelPat
     phases.begin("Begin To Subdividing Mesh\n", &PhaseTimes::refinePositions);
     const RefinementRules rules = positionRules(smoothing);
     const StepsShown shown = phases.stepsShown("Refining positions", steps);
-    if (path == LevelPath::kAllBuilt) {
-        refineSurface(surface, *lineage, rules, {1, steps, steps}, shown);
-    } else {
-        refineToLevelBeforeLast(surface, *lineage, rules, steps, shown);
-        if (shown) {
-            shown(steps, surface.number_of_faces());
-        }
+    if (refineOnPath(path, surface, *lineage, rules, steps, shown)) {
         computeLastPositions(surface, rules, *lineage, mesh, parents, inputFaces);
         if (limit.any()) {
             takePositionLimits(surface, rules, limit, mesh.positions, mesh.normals);

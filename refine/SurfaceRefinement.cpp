@@ -78,4 +78,17 @@ void refineToLevelBeforeLast(SurfaceMesh& surface, FacetLineage& lineage,
     }
 }
 
+bool refineOnPath(LevelPath path, SurfaceMesh& surface, FacetLineage& lineage,
+                  const RefinementRules& rules, int steps, const StepsShown& shown) {
+    if (path == LevelPath::kAllBuilt) {
+        refineSurface(surface, lineage, rules, {1, steps, steps}, shown);
+        return false;
+    }
+    refineToLevelBeforeLast(surface, lineage, rules, steps, shown);
+    if (shown) {
+        shown(steps, surface.number_of_faces());
+    }
+    return true;
+}
+
 }  // namespace faceloom

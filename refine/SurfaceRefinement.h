@@ -39,4 +39,10 @@ void refineToLevelBeforeLast(SurfaceMesh& surface, FacetLineage& lineage,
                              const RefinementRules& rules, int steps,
                              const StepsShown& shown = {});
 
+// Refines `surface` by `steps` steps on `path`: every level built (refineSurface), or
+// up to the level before the last (refineToLevelBeforeLast), the last step then shown
+// as under way. True when the last level is still to be computed.
+bool refineOnPath(LevelPath path, SurfaceMesh& surface, FacetLineage& lineage,
+                  const RefinementRules& rules, int steps, const StepsShown& shown);
+
 }  // namespace faceloom

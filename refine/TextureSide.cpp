@@ -28,13 +28,7 @@ void TextureSide::refine(int steps, LevelPath levels, PhaseReporter& phases) {
     path = levels;
     phases.begin("Begin To Subdividing UV\n", &PhaseTimes::refineTexture);
     const StepsShown shown = phases.stepsShown("Refining texture", steps);
-    if (path == LevelPath::kAllBuilt) {
-        refineSurface(surface, *lineage, rules, {1, steps, steps}, shown);
-    } else {
-        refineToLevelBeforeLast(surface, *lineage, rules, steps, shown);
-        if (shown) {
-            shown(steps, surface.number_of_faces());
-        }
+    if (refineOnPath(path, surface, *lineage, rules, steps, shown)) {
         computeLastUvs(surface, rules, lastUvs);
         if (limitSurface) {
             takeTextureLimits(surface, rules, lastUvs);
