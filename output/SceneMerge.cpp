@@ -22,29 +22,37 @@ bool mirrors(const std::array<double, 16>& m) {
     return determinant(m) < 0;
 }
 
-// A normal moved as the surface is: by the inverse transpose of the transform's linear
-// part (its cofactors, over the sign of its determinant), then made unit length again.
-// Zero stays zero.
-Point3f turnedNormal(const std::array<double, 16>& m, const Point3f& n) {
-    const auto a = [&](int row, int column) { return m[column * 4 + row]; };
-    const double sign = mirrors(m) ? -1.0 : 1.0;
-    double out[3];
-    for (int r = 0; r < 3; ++r) {
-        const int r1 = (r + 1) % 3, r2 = (r + 2) % 3;
-        double sum = 0;
-        for (int c = 0; c < 3; ++c) {
-            const int c1 = (c + 1) % 3, c2 = (c + 2) % 3;
-            const double cofactor = a(r1, c1) * a(r2, c2) - a(r1, c2) * a(r2, c1);
-            sum += cofactor * (c == 0 ? n.x : c == 1 ? n.y : n.z);
+// How normals move as the surface does: by the inverse transpose of the transform's
+// linear part, that is its cofactors over the sign of its determinant (the length is
+// made one again after). Worked out once per transform.
+struct NormalTurn {
+    double sign;
+    double by[3][3];
+
+    explicit NormalTurn(const std::array<double, 16>& m) : sign(mirrors(m) ? -1.0 : 1.0) {
+        const auto a = [&](int row, int column) { return m[column * 4 + row]; };
+        for (int r = 0; r < 3; ++r) {
+            const int r1 = (r + 1) % 3, r2 = (r + 2) % 3;
+            for (int c = 0; c < 3; ++c) {
+                const int c1 = (c + 1) % 3, c2 = (c + 2) % 3;
+                by[r][c] = a(r1, c1) * a(r2, c2) - a(r1, c2) * a(r2, c1);
+            }
         }
-        out[r] = sign * sum;
     }
-    const double length = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]);
-    if (!(length > 0) || !std::isfinite(length)) {
-        return {0.0f, 0.0f, 0.0f};
+
+    // The unit normal `n` turns into; zero stays zero.
+    Point3f operator()(const Point3f& n) const {
+        double out[3];
+        for (int r = 0; r < 3; ++r) {
+            out[r] = sign * (by[r][0] * n.x + by[r][1] * n.y + by[r][2] * n.z);
+        }
+        const double length = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]);
+        if (!(length > 0) || !std::isfinite(length)) {
+            return {0.0f, 0.0f, 0.0f};
+        }
+        return {float(out[0] / length), float(out[1] / length), float(out[2] / length)};
     }
-    return {float(out[0] / length), float(out[1] / length), float(out[2] / length)};
-}
+};
 
 }  // namespace
 
@@ -77,10 +85,12 @@ void SceneMerge::add(const RefinedMesh& surface, const MeshInstance& instance,
         merged_.positions.push_back(transformed(instance.matrix, p));
     }
     // Normals only when every surface has them (they all refine with the same options).
-    const bool withNormals = surface.withNormals && surface.normals.size() == surface.positions.size();
+    const bool withNormals =
+        surface.withNormals && surface.normals.size() == surface.positions.size();
     if (withNormals && merged_.normals.size() == positionBase) {
+        const NormalTurn turned(instance.matrix);
         for (const Point3f& n : surface.normals) {
-            merged_.normals.push_back(turnedNormal(instance.matrix, n));
+            merged_.normals.push_back(turned(n));
         }
     }
     merged_.withNormals = withNormals && merged_.normals.size() == merged_.positions.size();
