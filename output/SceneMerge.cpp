@@ -44,7 +44,8 @@ struct NormalTurn {
     Point3f operator()(const Point3f& n) const {
         double out[3];
         for (int r = 0; r < 3; ++r) {
-            out[r] = sign * (by[r][0] * n.x + by[r][1] * n.y + by[r][2] * n.z);
+            // From +0, as a sum does, so that no component comes out as -0.
+            out[r] = sign * (0.0 + by[r][0] * n.x + by[r][1] * n.y + by[r][2] * n.z);
         }
         const double length = std::sqrt(out[0] * out[0] + out[1] * out[1] + out[2] * out[2]);
         if (!(length > 0) || !std::isfinite(length)) {
